@@ -1,0 +1,12 @@
+// Moving the colour and open-file dialogs near the taskbar, once, as they open.
+#ifndef VELTRANA_PLACEMENT_HOOK_H
+#define VELTRANA_PLACEMENT_HOOK_H
+
+#include <windows.h>
+
+// Set right before the program opens a common dialog; the hook clears it.
+extern BYTE g_placeNextDialog;
+
+LRESULT CALLBACK DialogPlacementHook(int code, WPARAM wParam, LPARAM lParam);
+
+#endif

@@ -1,0 +1,2 @@
+#include "app/program.h"
+int RunProgram(int, char**) { return 0; }

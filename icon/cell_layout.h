@@ -1,0 +1,21 @@
+// The cell layout of the running system: processor count, topology and icon size read from
+// Windows, and the table the renderer paints from.
+#ifndef VELTRANA_CELL_LAYOUT_H
+#define VELTRANA_CELL_LAYOUT_H
+
+#include <windows.h>
+#include "cell_layout_core.h"
+
+extern int g_iconWidth;  // SM_CXSMICON, read once before start-up
+extern int g_iconHeight; // SM_CYSMICON
+extern int g_iconPixelCount;
+extern UINT g_processorCount; // 1 .. 64
+extern CellRecord g_cells[kMaxProcessors];
+extern BYTE g_forceRedraw; // the next renderer tick repaints whatever the processors report
+
+void InitIconMetrics();
+
+// Recomputes the processor count and the layout, and asks for a full repaint. Always true.
+bool ComputeCellLayout();
+
+#endif

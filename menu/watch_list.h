@@ -1,0 +1,32 @@
+// The user's list of programs whose running engages the boost in Automatic mode, as kept in
+// the registry and shown in the tray menu (one popup per program).
+#ifndef VELTRANA_WATCH_LIST_H
+#define VELTRANA_WATCH_LIST_H
+
+#include <windows.h>
+
+enum { kWatchListSlots = 2048 };
+
+struct WatchListSlot {
+    wchar_t* path; // process-heap string owned by the list, null when the slot is free
+    BYTE enabled;  // 1 = its running engages the boost
+};
+
+extern WatchListSlot g_watchList[kWatchListSlots];
+
+// Empties the list, then loads every "program#N" slot from the registry into the tray menu.
+void LoadWatchList();
+
+// Builds the per-program submenu of an occupied slot and inserts its entry into the tray menu.
+void InsertWatchListEntry(UINT slot);
+
+// Position of the slot's entry in the tray menu: 4 + the occupied slots numbered above it.
+UINT WatchListEntryPosition(UINT slot);
+
+// IDM_ADD_PROGRAM: asks for a program with the open-file dialog and adds it.
+void AddWatchedProgram(HWND window);
+
+// The per-program commands 4096 + 16 * slot + k.
+void HandleWatchListCommand(UINT id);
+
+#endif

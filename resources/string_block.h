@@ -1,0 +1,14 @@
+// Walking one string-table block: sixteen counted UTF-16 strings without terminators.
+// No Windows headers, so the walk is tested natively against malformed blocks too.
+#ifndef VELTRANA_STRING_BLOCK_H
+#define VELTRANA_STRING_BLOCK_H
+
+#include <stdint.h>
+
+// Finds string number `index` (0..15) of a block of `blockBytes` bytes. Returns false when the
+// slot is empty or the block ends before the string does; otherwise points *text at its first
+// unit (not terminated) and sets *length in units.
+bool FindStringInBlock(const void* block, uint32_t blockBytes, unsigned index, const uint16_t** text,
+                       uint32_t* length);
+
+#endif

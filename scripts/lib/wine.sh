@@ -1,0 +1,58 @@
+# Shared by the scripts that run Windows programs under Wine. Source it; it defines functions only.
+
+# Debian's `wine` starts the 32-bit loader whenever wine32 is installed, but some kernels run
+# no 32-bit ELF programs at all (ia32 emulation off). Then only the 64-bit loader works, and it
+# still runs every 64-bit Windows program.
+wine_can_run_32bit() {
+    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+wine_loader() {
+    if wine_can_run_32bit; then
+        echo wine
+    elif [ -x /usr/lib/wine/wine64 ]; then
+        echo /usr/lib/wine/wine64
+    else
+        echo wine
+    fi
+}
+
+# Makes a fresh prefix at $1 (removing whatever was there) and leaves its wineserver running.
+wine_fresh_prefix() {
+    local prefix=$1
+    if [ -d "$prefix" ]; then
+        WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+        rm -rf "$prefix"
+    fi
+    mkdir -p "$(dirname "$prefix")"
+    WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+        "$(wine_loader)" wineboot -i >/dev/null 2>&1 || true
+    WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1 || true
+    [ -f "$prefix/system.reg" ]
+}
+
+# Ends every process of the prefix at $1 (only that prefix's wineserver and its clients).
+wine_end_prefix() {
+    WINEPREFIX=$1 wineserver -k >/dev/null 2>&1 || true
+}
+
+# Starts a private X server on the first free display number and prints "display pid".
+xvfb_start() {
+    local n
+    for n in $(seq 91 140); do
+        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+            Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+            local pid=$!
+            local i
+            for i in $(seq 1 50); do
+                if [ -e "/tmp/.X11-unix/X$n" ]; then
+                    echo ":$n $pid"
+                    return 0
+                fi
+                sleep 0.1
+            done
+            kill "$pid" 2>/dev/null || true
+        fi
+    done
+    return 1
+}
