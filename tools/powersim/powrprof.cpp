@@ -135,9 +135,10 @@ EXPORT DWORD WINAPI PowerWriteDCValueIndex(HKEY, const GUID* scheme, const GUID*
     return WriteValue(kPowerWriteDCValueIndex, L"dc", scheme, subgroup, setting, value);
 }
 
-// Returns an NTSTATUS, which is a LONG.
 // The real readings come from ntdll, which is what the system's POWRPROF does too; loading the
-// system's POWRPROF instead would find this module again, having the same name.
+// system's POWRPROF instead would find this module again, having the same name. The result is an
+// NTSTATUS (a LONG); a fault knob's code is returned as one. Not counted: the program calls it
+// 20 times a second.
 EXPORT LONG WINAPI CallNtPowerInformation(POWER_INFORMATION_LEVEL level, PVOID input, ULONG inputLength,
                                           PVOID output, ULONG outputLength) {
     DWORD fault = FaultOf(NULL, kCallNtPowerInformation);
