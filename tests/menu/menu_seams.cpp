@@ -9,6 +9,9 @@ LANGID g_fakeUserLanguage;
 LANGID g_fakeSystemLanguage;
 std::function<BOOL(OPENFILENAMEW*)> g_openFileDialog;
 int g_openFileDialogCalls;
+std::function<BOOL(CHOOSECOLORW*)> g_colorDialog;
+int g_colorDialogCalls;
+std::vector<std::wstring> g_openedAddresses;
 bool g_failPathCompaction;
 std::vector<std::wstring> g_compactedPaths;
 std::vector<HMENU> g_loadedMenus;
@@ -37,6 +40,18 @@ BOOL WINAPI FakeOpenFileDialog(OPENFILENAMEW* dialog) {
     if (g_openFileDialog)
         return g_openFileDialog(dialog);
     return Real<BOOL(WINAPI*)(OPENFILENAMEW*)>(L"comdlg32", "GetOpenFileNameW")(dialog);
+}
+
+BOOL WINAPI FakeColorDialog(CHOOSECOLORW* dialog) {
+    ++g_colorDialogCalls;
+    if (g_colorDialog)
+        return g_colorDialog(dialog);
+    return Real<BOOL(WINAPI*)(CHOOSECOLORW*)>(L"comdlg32", "ChooseColorW")(dialog);
+}
+
+HINSTANCE WINAPI FakeShellExecute(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
+    g_openedAddresses.push_back(file);
+    return reinterpret_cast<HINSTANCE>(33);
 }
 
 BOOL WINAPI FakeCompactPath(HDC dc, LPWSTR path, UINT width) {
@@ -95,6 +110,9 @@ void ResetMenuSeams() {
     g_fakeSystemLanguage = 0;
     g_openFileDialog = nullptr;
     g_openFileDialogCalls = 0;
+    g_colorDialog = nullptr;
+    g_colorDialogCalls = 0;
+    g_openedAddresses.clear();
     g_failPathCompaction = false;
     g_compactedPaths.clear();
     g_loadedMenus.clear();
@@ -109,6 +127,8 @@ BOOLEAN WINAPI CanUserWritePwrScheme(void) {
 void* __imp_GetUserDefaultLangID = reinterpret_cast<void*>(&FakeUserLanguage);
 void* __imp_GetSystemDefaultLangID = reinterpret_cast<void*>(&FakeSystemLanguage);
 void* __imp_GetOpenFileNameW = reinterpret_cast<void*>(&FakeOpenFileDialog);
+void* __imp_ChooseColorW = reinterpret_cast<void*>(&FakeColorDialog);
+void* __imp_ShellExecuteW = reinterpret_cast<void*>(&FakeShellExecute);
 void* __imp_PathCompactPathW = reinterpret_cast<void*>(&FakeCompactPath);
 void* __imp_LoadMenuIndirectW = reinterpret_cast<void*>(&FakeLoadMenuIndirect);
 void* __imp_RegQueryValueExW = reinterpret_cast<void*>(&FakeRegQueryValueEx);

@@ -19,6 +19,13 @@ extern LANGID g_fakeSystemLanguage; // 0: the real one
 extern std::function<BOOL(OPENFILENAMEW*)> g_openFileDialog;
 extern int g_openFileDialogCalls;
 
+// The colour dialog: when set, called instead of the real dialog.
+extern std::function<BOOL(CHOOSECOLORW*)> g_colorDialog;
+extern int g_colorDialogCalls;
+
+// Addresses the program asked the shell to open (nothing is opened).
+extern std::vector<std::wstring> g_openedAddresses;
+
 extern bool g_failPathCompaction;
 extern std::vector<std::wstring> g_compactedPaths; // what PathCompactPathW was given
 
