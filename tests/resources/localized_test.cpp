@@ -60,10 +60,10 @@ struct Item {
     UINT id;
     char kind; // 'i' item, 'p' popup, 's' separator
     UINT state;
-    const wchar_t* text;
+    std::wstring text;
 };
 
-void Flatten(HMENU menu, int depth, std::vector<Item>* items, std::vector<std::wstring>* texts) {
+void Flatten(HMENU menu, int depth, std::vector<Item>* items) {
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         wchar_t text[128] = L"";
         MENUITEMINFOW info = {};
@@ -72,12 +72,11 @@ void Flatten(HMENU menu, int depth, std::vector<Item>* items, std::vector<std::w
         info.dwTypeData = text;
         info.cch = 128;
         ASSERT_TRUE(GetMenuItemInfoW(menu, i, TRUE, &info));
-        char kind = info.hSubMenu ? 'p' : (info.fType & MFT_SEPARATOR) ? 's' : 'i';
         EXPECT_EQ(0u, info.fType & ~MFT_SEPARATOR) << "item " << i << " at depth " << depth;
-        texts->push_back(text);
-        items->push_back({depth, kind == 'p' ? 0 : info.wID, kind, info.fState, nullptr});
+        char kind = info.hSubMenu ? 'p' : (info.fType & MFT_SEPARATOR) ? 's' : 'i';
+        items->push_back({depth, kind == 'p' ? 0 : info.wID, kind, info.fState, text});
         if (info.hSubMenu)
-            Flatten(info.hSubMenu, depth + 1, items, texts);
+            Flatten(info.hSubMenu, depth + 1, items);
     }
 }
 
@@ -85,8 +84,7 @@ void ExpectMenu(UINT menuId, const std::vector<Item>& expected) {
     HMENU menu = LoadLocalizedMenu(menuId);
     ASSERT_TRUE(menu);
     std::vector<Item> items;
-    std::vector<std::wstring> texts;
-    Flatten(menu, 0, &items, &texts);
+    Flatten(menu, 0, &items);
     DestroyMenu(menu);
     ASSERT_EQ(expected.size(), items.size());
     for (size_t i = 0; i < items.size(); ++i) {
@@ -95,11 +93,9 @@ void ExpectMenu(UINT menuId, const std::vector<Item>& expected) {
         EXPECT_EQ(expected[i].kind, items[i].kind);
         EXPECT_EQ(expected[i].id, items[i].id);
         // The loader may grey separators of its own accord; every other state is the template's.
-        if (expected[i].kind == 's')
-            EXPECT_EQ(expected[i].state, items[i].state & expected[i].state);
-        else
-            EXPECT_EQ(expected[i].state, items[i].state);
-        EXPECT_EQ(std::wstring(expected[i].text), texts[i]);
+        UINT state = expected[i].kind == 's' ? items[i].state & expected[i].state : items[i].state;
+        EXPECT_EQ(expected[i].state, state);
+        EXPECT_EQ(expected[i].text, items[i].text);
     }
 }
 

@@ -4,30 +4,28 @@
 #include "resources/resource_ids.h"
 #include "support/scratch_registry.h"
 
+#include <vector>
+
 namespace {
 
-DWORD* const kScalars[] = {&g_boostMethod, &g_colorBorder,     &g_colorFrequency, &g_colorActive,
-                           &g_colorShadow, &g_languageSetting, &g_borders};
+DWORD* const kScalars[] = {&g_boostMethod,    &g_languageSetting, &g_borders,    &g_colorBorder,
+                           &g_colorFrequency, &g_colorActive,     &g_colorShadow};
 const int kScalarCount = sizeof(kScalars) / sizeof(kScalars[0]);
 
 // The values the program starts with, taken before any test has run.
-struct Snapshot {
-    DWORD values[kScalarCount];
-};
-Snapshot TakeSnapshot() {
-    Snapshot snapshot;
-    for (int i = 0; i < kScalarCount; ++i)
-        snapshot.values[i] = *kScalars[i];
-    return snapshot;
-}
-const Snapshot kAtStart = TakeSnapshot();
+const std::vector<DWORD> kAtStart = [] {
+    std::vector<DWORD> values;
+    for (DWORD* scalar : kScalars)
+        values.push_back(*scalar);
+    return values;
+}();
 
 class SettingsTest : public IsolatedRegistryTest {
   protected:
     void SetUp() override {
         IsolatedRegistryTest::SetUp();
         for (int i = 0; i < kScalarCount; ++i)
-            *kScalars[i] = kAtStart.values[i];
+            *kScalars[i] = kAtStart[i];
         g_preferredLanguage = 0;
     }
     void TearDown() override {
