@@ -17,6 +17,8 @@ static BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, L
 LANGID ChooseResourceLanguage(HMODULE module, LPCWSTR type, LPCWSTR name) {
     LanguageSet set;
     set.count = 0;
+    // A resource in 1024 or more languages stops the enumeration, which then reports failure:
+    // such a set is incomplete, and no choice is made from it.
     if (!EnumResourceLanguagesW(module, type, name, CollectLanguage, reinterpret_cast<LONG_PTR>(&set)) ||
         set.count == 0)
         return 0;
