@@ -75,15 +75,18 @@ CellGrid PlanCellGrid(uint32_t processorCount, ProcessorTopology topology, int32
         cols = topology.threadsPerCore >= 3 ? 2 : topology.threadsPerCore == 0 ? 1 : topology.threadsPerCore;
     }
     // A topology that accounts for fewer cells than processors still gets a cell for every
-    // processor: extra rows, before the reshaping below balances the grid.
+    // processor: extra rows, before the reshaping below balances the grid. One that claims
+    // more cores than there are processors gets no more rows than processors.
     const uint32_t rowsNeeded = (processorCount + cols - 1) / cols;
     if (rows < rowsNeeded)
         rows = rowsNeeded;
+    if (rows > processorCount)
+        rows = processorCount;
 
     // Tall grids fold into wider ones. Halving rounds up so that an odd row count keeps a
     // cell for every processor (five cores: 2 x 3, not 2 x 2).
     while (rows >= 4 * cols) {
-        rows = (rows + 1) / 2;
+        rows = rows / 2 + rows % 2;
         cols *= 2;
     }
     if (cols == 2 && rows == 6) {

@@ -131,13 +131,14 @@ TEST(LayoutCells, EveryProcessorKeepsACellInsideTheIconWhenTheGridFits) {
         int32_t width, height;
         uint32_t cols, rows;
     } cases[] = {
-        {5, Cores(5, 1), 16, 16, 2, 3},  // odd halving rounds up
-        {7, Cores(7, 1), 16, 16, 2, 4},  // 1 x 7 folds to 2 x 4
-        {11, kUnknown, 16, 16, 4, 3},    // 1 x 11 folds to 2 x 6, then 4 x 3
-        {8, Cores(0, 1), 16, 16, 2, 4},  // a query that listed no core
-        {16, Cores(2, 2), 32, 32, 4, 4}, // cores missing from the query
-        {16, Cores(4, 4), 16, 16, 4, 4}, // two of four threads a core as columns
-        {12, Cores(6, 2), 64, 12, 4, 3}, // wide icon: the height limits the cells too
+        {5, Cores(5, 1), 16, 16, 2, 3},    // odd halving rounds up
+        {7, Cores(7, 1), 16, 16, 2, 4},    // 1 x 7 folds to 2 x 4
+        {11, kUnknown, 16, 16, 4, 3},      // 1 x 11 folds to 2 x 6, then 4 x 3
+        {8, Cores(0, 1), 16, 16, 2, 4},    // a query that listed no core
+        {16, Cores(2, 2), 32, 32, 4, 4},   // cores missing from the query
+        {16, Cores(4, 4), 16, 16, 4, 4},   // two of four threads a core as columns
+        {8, Cores(1000, 2), 16, 16, 4, 4}, // more cores than processors: one row each at most
+        {12, Cores(6, 2), 64, 12, 4, 3},   // wide icon: the height limits the cells too
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.processors << " processors, " << c.width << " x " << c.height);
