@@ -25,6 +25,29 @@ struct ProcessorTopology {
     uint32_t threadsPerCore;
 };
 
+// The grid chosen for a layout: its shape, the side of a cell, the gap between cells and
+// the top-left corner of the first cell (0 on a side the grid does not fit).
+struct CellGrid {
+    uint32_t cols;
+    uint32_t rows;
+    uint32_t size;
+    uint32_t gap;
+    int32_t x0;
+    int32_t y0;
+};
+
+// Reads the topology from the records GetLogicalProcessorInformation returned: `length`
+// bytes of SYSTEM_LOGICAL_PROCESSOR_INFORMATION laid out for a build whose pointers are
+// `pointerSize` bytes (4: 24-byte records, 8: 32-byte records). Only whole records count.
+ProcessorTopology ReadProcessorTopology(const void* records, uint32_t length, uint32_t pointerSize);
+
+// Icon sides outside 0 .. 255 cannot be laid out (cell fields are single bytes).
+int32_t ClampIconSide(int32_t side);
+
+// Chooses the grid for processorCount (1 .. 64) processors.
+CellGrid PlanCellGrid(uint32_t processorCount, ProcessorTopology topology, int32_t iconWidth,
+                      int32_t iconHeight, uint32_t borders);
+
 // Fills cells[0 .. processorCount - 1]; processorCount is already 1 .. 64.
 void LayoutCells(uint32_t processorCount, ProcessorTopology topology, int32_t iconWidth, int32_t iconHeight,
                  uint32_t borders, CellRecord cells[kMaxProcessors]);

@@ -1,1 +1,136 @@
-// placeholder
+#include "icon/renderer.h"
+
+#include <powrprof.h>
+#include <string.h>
+#include "app/tray_window.h"
+#include "icon/cell_layout.h"
+#include "settings/settings.h"
+
+HICON g_currentTrayIcon;
+ProcessorReading g_powerTable[kMaxProcessors];
+ProcessorReading g_powerSnapshot[kMaxProcessors];
+UINT g_unchangedTicks;
+ULONGLONG g_previousIdleTime;
+ULONGLONG g_previousKernelTime;
+ULONGLONG g_previousUserTime;
+
+static_assert(sizeof(g_powerTable) == 1536, "64 PROCESSOR_POWER_INFORMATION records");
+
+namespace {
+
+const UINT kBusyPercent = 95; // above this the whole grid takes the activity colour
+const UINT kSettledTicks = 4; // ... once the readings stayed unchanged for more ticks than this
+
+// Windows lists the processors in no promised order; the cells follow processor numbers.
+void SortByNumber(ProcessorReading* readings, UINT count) {
+    for (UINT i = 1; i < count; ++i) {
+        if (readings[i - 1].Number <= readings[i].Number)
+            continue;
+        const ProcessorReading moving = readings[i];
+        UINT j = i;
+        for (; j > 0 && readings[j - 1].Number > moving.Number; --j)
+            readings[j] = readings[j - 1];
+        readings[j] = moving;
+    }
+}
+
+ULONGLONG FileTimeValue(const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// Paints the icon from this tick's readings and hands it to the tray. The buffers are
+// temporaries on the stack, sized by the icon.
+void Repaint(HWND window, bool activity) {
+    g_unchangedTicks = 0;
+    const int width = g_iconWidth;
+    const int height = g_iconHeight;
+    if (width <= 0 || height <= 0)
+        return; // no icon size: nothing to paint and no bitmap to make
+    // A one-bit bitmap's rows are padded to 16 bits; the mask stays all zero.
+    const size_t colourBytes = static_cast<size_t>(width) * height * sizeof(DWORD);
+    const size_t maskBytes = static_cast<size_t>((width + 15) / 16 * 2) * height;
+    DWORD* colours = static_cast<DWORD*>(__builtin_alloca(colourBytes));
+    BYTE* mask = static_cast<BYTE*>(__builtin_alloca(maskBytes));
+    memset(colours, 0, colourBytes);
+    memset(mask, 0, maskBytes);
+
+    const IconColors colors = {g_colorBorder, g_colorFrequency, g_colorActive, g_colorShadow};
+    PaintCells(reinterpret_cast<uint32_t*>(colours), width, height, g_powerTable, g_cells, g_processorCount,
+               colors, g_borders, activity);
+
+    HBITMAP colourBitmap = CreateBitmap(width, height, 1, 32, colours);
+    if (colourBitmap == NULL)
+        return;
+    HBITMAP maskBitmap = CreateBitmap(width, height, 1, 1, mask);
+    if (maskBitmap == NULL) {
+        DeleteObject(colourBitmap);
+        return;
+    }
+    ICONINFO info = {TRUE, 0, 0, maskBitmap, colourBitmap};
+    HICON icon = CreateIconIndirect(&info);
+    if (icon != NULL) {
+        // The tray shows the new icon before the old one goes, and a failed update still
+        // leaves the new icon current for the next time the tray icon is added.
+        UpdateTrayIcon(window, icon);
+        if (g_currentTrayIcon != NULL)
+            DestroyIcon(g_currentTrayIcon);
+        g_currentTrayIcon = icon;
+    }
+    // The icon holds copies of both bitmaps.
+    DeleteObject(maskBitmap);
+    DeleteObject(colourBitmap);
+}
+
+} // namespace
+
+void RenderTrayIcon(HWND window) {
+    if (CallNtPowerInformation(ProcessorInformation, NULL, 0, g_powerTable, sizeof(g_powerTable)) != 0)
+        return;
+    UINT count = g_processorCount;
+    if (count > kMaxProcessors)
+        count = kMaxProcessors;
+    SortByNumber(g_powerTable, count);
+
+    // Only the clock and the idle state show in the icon, so only they count as a change.
+    // A forced repaint leaves the snapshot alone.
+    bool changed = false;
+    if (g_forceRedraw) {
+        g_forceRedraw = 0;
+        changed = true;
+    } else {
+        for (UINT i = 0; i < count; ++i) {
+            if (g_powerTable[i].CurrentMhz != g_powerSnapshot[i].CurrentMhz ||
+                g_powerTable[i].CurrentIdleState != g_powerSnapshot[i].CurrentIdleState)
+                changed = true;
+            g_powerSnapshot[i] = g_powerTable[i];
+        }
+        if (!changed)
+            ++g_unchangedTicks;
+    }
+
+    FILETIME idle = {0, 0};
+    FILETIME kernel = {0, 0};
+    FILETIME user = {0, 0};
+    GetSystemTimes(&idle, &kernel, &user);
+    const ULONGLONG idleTime = FileTimeValue(idle);
+    const ULONGLONG kernelTime = FileTimeValue(kernel);
+    const ULONGLONG userTime = FileTimeValue(user);
+    // Kernel time includes idle time; both wrap alike when a reading is lost.
+    const ULONGLONG totalDelta = kernelTime + userTime - g_previousKernelTime - g_previousUserTime;
+    const ULONGLONG idleDelta = idleTime - g_previousIdleTime;
+    g_previousIdleTime = idleTime;
+    g_previousKernelTime = kernelTime;
+    g_previousUserTime = userTime;
+
+    bool activity = false;
+    if (totalDelta != 0) {
+        // More idle than elapsed time (a lost or skewed reading) is an idle machine, not a
+        // busy percentage wrapped past zero.
+        const UINT idlePercent = static_cast<UINT>(idleDelta * 100 / totalDelta);
+        const UINT busyPercent = idleDelta > totalDelta ? 0 : 100 - idlePercent;
+        activity = g_unchangedTicks > kSettledTicks && busyPercent > kBusyPercent;
+    }
+
+    if (activity || changed)
+        Repaint(window, activity);
+}
