@@ -173,15 +173,15 @@ TEST_F(WatchListTest, ValuesReadSafely) {
     PutSettingValue(EnabledName(3).c_str(), REG_BINARY, eight, 8);
     LoadWatchList();
     EXPECT_STREQ(L"C:\\n.exe", g_watchList[0].path);
-    EXPECT_STREQ(L"C:", g_watchList[1].path);
+    EXPECT_STREQ(L"C:\\", g_watchList[1].path); // the odd byte lands in a zeroed unit
     EXPECT_EQ(nullptr, g_watchList[2].path);
     EXPECT_STREQ(L"C:\\long.exe", g_watchList[3].path);
     EXPECT_FALSE(g_watchList[3].enabled);
 }
 
 TEST_F(WatchListTest, CaptionsAreCompactedFromBothEndsOfLongPaths) {
-    std::wstring exact = L"C:\\" + std::wstring(248, L'a') + L"\\b.exe";  // 259 characters
-    std::wstring longer = L"C:\\" + std::wstring(249, L'c') + L"\\d.exe"; // 260 characters
+    std::wstring exact = L"C:\\" + std::wstring(250, L'a') + L"\\b.exe";  // 259 characters
+    std::wstring longer = L"C:\\" + std::wstring(251, L'c') + L"\\d.exe"; // 260 characters
     ASSERT_EQ(259u, exact.size());
     ASSERT_EQ(260u, longer.size());
     PutProgram(0, exact, 1);

@@ -115,7 +115,10 @@ HLOCAL WINAPI FakeLocalFree(HLOCAL memory) {
         if (s_outstanding.erase(memory) == 0)
             ++s_doubleFrees; // not handed out, or freed before
     }
-    return LocalFree(memory);
+    // This file's own LocalFree would come back here: call the system's.
+    static auto real = reinterpret_cast<HLOCAL(WINAPI*)(HLOCAL)>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32"), "LocalFree")));
+    return real(memory);
 }
 
 } // namespace

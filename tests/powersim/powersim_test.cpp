@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "support/wine_paths.h"
+#include "wine_paths.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "resources/localized.h"
 #include "resources/resource_ids.h"
-#include "support/scratch_registry.h"
+#include "scratch_registry.h"
 
 #include <vector>
 
