@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "program_runner.h"
 #include "wine_paths.h"
 
 namespace {
@@ -80,39 +81,6 @@ std::wstring StoreString(const wchar_t* name) {
 void PutStoreDword(const wchar_t* name, DWORD value) {
     ASSERT_EQ(ERROR_SUCCESS,
               RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\PowerSim", name, REG_DWORD, &value, 4));
-}
-
-// Runs a program with the given arguments; its exit code, and its output (stdout and stderr) in
-// *output.
-DWORD RunTool(const char* variable, const wchar_t* arguments, std::string* output = NULL) {
-    std::wstring command = L"\"" + PathFromEnvironment(variable) + L"\" " + arguments;
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), NULL, TRUE};
-    HANDLE reader, writer;
-    if (!CreatePipe(&reader, &writer, &inherit, 0))
-        return 0xDEAD;
-    SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writer;
-    startup.hStdError = writer;
-    PROCESS_INFORMATION process;
-    BOOL started = CreateProcessW(NULL, &command[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process);
-    CloseHandle(writer);
-    DWORD code = 0xDEAD;
-    if (started) {
-        char buffer[4096];
-        DWORD got;
-        while (ReadFile(reader, buffer, sizeof(buffer), &got, NULL) && got)
-            if (output)
-                output->append(buffer, got);
-        WaitForSingleObject(process.hProcess, 30000);
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    }
-    CloseHandle(reader);
-    return code;
 }
 
 class PowerSimTest : public ::testing::Test {
