@@ -1,0 +1,50 @@
+# The boost by either method, and the user's power settings exactly as before after each way
+# the program can end: Exit, "-terminate" and the end of the logon session.
+. "$(dirname "$0")/lib.sh"
+
+engaged() {
+    local dump
+    dump=$(store dump)
+    if [ "$1" = 0 ]; then
+        grep -q '^active .* high-performance$' <<<"$dump"
+    else
+        grep -q '^scheme .* balanced ac 100 dc 100$' <<<"$dump" && grep -q '^applied .* balanced ac 100 dc 100$' <<<"$dump"
+    fi
+}
+
+for method in 0 1; do
+    for ending in exit terminate session; do
+        name="method $method, ended by $ending"
+        store reset
+        store preset balanced 5 0 >/dev/null
+        store activate balanced >/dev/null
+        clear_settings
+        set_setting mode REG_DWORD "$method"
+        before=$(settings_of_store)
+        if ! check "$name: starts" start_program; then
+            stop_program
+            continue
+        fi
+        winctl post "$PROGRAM_WINDOW" 273 17 0 >/dev/null # WM_COMMAND Full Throttle
+        check "$name: Full Throttle engages the boost" eventually 5 engaged "$method"
+        case $ending in
+        exit)
+            winctl post "$PROGRAM_WINDOW" 273 255 0 >/dev/null
+            expected=0
+            ;;
+        terminate)
+            "$WINE" "$E2E_STAGE/veltrana.exe" -terminate >/dev/null 2>&1
+            expected=0
+            ;;
+        session)
+            answer=$(winctl send "$PROGRAM_WINDOW" 17 0 0) # WM_QUERYENDSESSION
+            check "$name: the session may end" [ "$answer" = 1 ]
+            check "$name: released before answering" [ "$(settings_of_store)" = "$before" ]
+            expected=1115
+            ;;
+        esac
+        check "$name: exit code $expected" [ "$(exit_code 15)" = "$expected" ]
+        check "$name: power settings exactly as before" [ "$(settings_of_store)" = "$before" ]
+        stop_program
+    done
+done
