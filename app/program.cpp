@@ -1,2 +1,199 @@
 #include "app/program.h"
-int RunProgram(int, char**) { return 0; }
+
+#include <windows.h>
+#include <dbt.h>
+#include <string.h>
+
+#include "app/placement_hook.h"
+#include "app/tray_window.h"
+#include "icon/cell_layout.h"
+#include "icon/renderer.h"
+#include "menu/menu_ids.h"
+#include "menu/tray_menu.h"
+#include "menu/watch_list.h"
+#include "power/boost.h"
+#include "power/power_functions.h"
+#include "resources/localized.h"
+#include "resources/resource_ids.h"
+#include "settings/settings.h"
+#include "watcher/process_scan.h"
+
+// SetWaitableTimerEx exists from Windows 7 on; the headers declare it only for builds that
+// require Windows 7, so the type is spelled out here.
+typedef BOOL(WINAPI* SetWaitableTimerExFn)(HANDLE timer, const LARGE_INTEGER* dueTime, LONG period,
+                                           PTIMERAPCROUTINE routine, LPVOID argument,
+                                           PREASON_CONTEXT wakeContext, ULONG tolerableDelay);
+typedef decltype(&ChangeWindowMessageFilter) ChangeWindowMessageFilterFn;
+
+// Without SetWaitableTimerEx the timers keep their periods but cannot be coalesced.
+static BOOL WINAPI SetWaitableTimerFallback(HANDLE timer, const LARGE_INTEGER* dueTime, LONG period,
+                                            PTIMERAPCROUTINE routine, LPVOID argument, PREASON_CONTEXT,
+                                            ULONG) {
+    return SetWaitableTimer(timer, dueTime, period, routine, argument, FALSE);
+}
+
+static SetWaitableTimerExFn s_startTimer = SetWaitableTimerFallback;
+
+enum { kFastTimer = 0, kSlowTimer = 1 };
+
+// "-terminate": asks every running instance to close. All desktops are addressed only when
+// the privilege to do so was really granted.
+static int RequestTermination() {
+    DWORD recipients = BSM_APPLICATIONS;
+    HANDLE token;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+        TOKEN_PRIVILEGES privileges;
+        privileges.PrivilegeCount = 1;
+        if (LookupPrivilegeValueW(NULL, L"SeTcbPrivilege", &privileges.Privileges[0].Luid)) {
+            privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+            if (AdjustTokenPrivileges(token, FALSE, &privileges, sizeof(privileges), NULL, NULL) &&
+                GetLastError() != ERROR_NOT_ALL_ASSIGNED)
+                recipients |= BSM_ALLDESKTOPS;
+        }
+        CloseHandle(token);
+    }
+    long delivered = BroadcastSystemMessageW(BSF_FORCEIFHUNG | BSF_IGNORECURRENTTASK, &recipients,
+                                             g_terminateMessage, 0, 0);
+    return delivered > 0 ? 0 : static_cast<int>(GetLastError());
+}
+
+static int FailStartup() {
+    DWORD error = GetLastError();
+    ReleaseBoost();
+    return static_cast<int>(error);
+}
+
+static void LookUpOptionalFunctions() {
+    HMODULE user32 = GetModuleHandleW(L"USER32");
+    FARPROC filter = user32 ? GetProcAddress(user32, "ChangeWindowMessageFilter") : NULL;
+    if (filter) {
+        // Lets the two broadcasts through to a process running at a higher integrity level.
+        ChangeWindowMessageFilterFn change =
+            reinterpret_cast<ChangeWindowMessageFilterFn>(reinterpret_cast<void (*)()>(filter));
+        change(g_taskbarCreatedMessage, MSGFLT_ADD);
+        change(g_terminateMessage, MSGFLT_ADD);
+    }
+    HMODULE kernel32 = GetModuleHandleW(L"KERNEL32");
+    FARPROC timer = kernel32 ? GetProcAddress(kernel32, "SetWaitableTimerEx") : NULL;
+    if (timer)
+        s_startTimer = reinterpret_cast<SetWaitableTimerExFn>(reinterpret_cast<void (*)()>(timer));
+}
+
+static bool StartTimer(HANDLE timer, LONG periodMs, ULONG tolerableDelayMs) {
+    LARGE_INTEGER due;
+    due.QuadPart = -10000LL * periodMs; // relative, in 100-ns units
+    return s_startTimer(timer, &due, periodMs, NULL, NULL, NULL, tolerableDelayMs) != FALSE;
+}
+
+static void RegisterProcessorNotifications(HWND window) {
+    // Processors arriving or leaving change the cell layout.
+    static const GUID kProcessorInterface = {
+        0x97FADB10, 0x4E33, 0x40AE, {0x35, 0x9C, 0x8B, 0xEF, 0x02, 0x9D, 0xBD, 0xD0}};
+    DEV_BROADCAST_DEVICEINTERFACE_W filter;
+    ZeroMemory(&filter, sizeof(filter));
+    filter.dbcc_size = sizeof(filter);
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = kProcessorInterface;
+    RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+static void RaisePriorities() {
+    // The icon and the watcher must keep up on a machine that is busy on purpose.
+    if (!SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS))
+        SetPriorityClass(GetCurrentProcess(), ABOVE_NORMAL_PRIORITY_CLASS);
+    if (!SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST))
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+}
+
+static int EndMainLoop(HHOOK hook, DWORD exitCode) {
+    ReleaseBoost();
+    if (hook)
+        UnhookWindowsHookEx(hook);
+    return static_cast<int>(exitCode);
+}
+
+// Waits on both timers and the message queue at once. A synchronization timer stays
+// signalled until one wait consumes it, so a timer that elapsed several times during a modal
+// loop is serviced once afterwards.
+static int RunMainLoop(HWND window, HANDLE* timers, HHOOK hook) {
+    for (;;) {
+        DWORD result = MsgWaitForMultipleObjectsEx(2, timers, INFINITE, QS_ALLINPUT, 0);
+        if (result == WAIT_OBJECT_0 + kFastTimer) {
+            RenderTrayIcon(window);
+        } else if (result == WAIT_OBJECT_0 + kSlowTimer) {
+            ScanProcesses();
+        } else if (result != WAIT_OBJECT_0 + 2) {
+            DWORD error = result == WAIT_FAILED ? GetLastError() : static_cast<DWORD>(E_UNEXPECTED);
+            return EndMainLoop(hook, error);
+        }
+        MSG message;
+        while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+            if (message.message == WM_QUIT)
+                return EndMainLoop(hook, static_cast<DWORD>(message.wParam));
+        }
+    }
+}
+
+int RunProgram(int argc, char** argv) {
+    g_terminateMessage = RegisterWindowMessageW(L"Quobit::Veltrana::Terminate");
+    if (argc > 1 && strcmp(argv[1], "-terminate") == 0)
+        return RequestTermination();
+
+    // One instance per logon session. The handle stays open until the process ends.
+    SetLastError(0);
+    HANDLE singleton = CreateMutexW(NULL, FALSE, L"Quobit::Veltrana::Singleton");
+    if (!singleton)
+        return 0;
+    DWORD mutexError = GetLastError();
+    if (mutexError == ERROR_ACCESS_DENIED || mutexError == ERROR_ALREADY_EXISTS)
+        return static_cast<int>(mutexError);
+
+    if (!LookupPowerFunctions())
+        return static_cast<int>(GetLastError());
+    g_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
+    LookUpOptionalFunctions();
+
+    LoadSettings();
+    g_preferredLanguage = LOWORD(g_languageSetting);
+    g_trayMenu = LoadTrayMenu();
+    HINSTANCE instance = GetModuleHandleW(NULL);
+    g_currentTrayIcon =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PLACEHOLDER), IMAGE_ICON, 16, 16, 0));
+    HANDLE timers[2];
+    timers[kFastTimer] = CreateWaitableTimerW(NULL, FALSE, NULL);
+    timers[kSlowTimer] = CreateWaitableTimerW(NULL, FALSE, NULL);
+    bool haveProcessTable = CreateProcessTable();
+    LoadWatchList();
+    if (!g_trayMenu || !g_currentTrayIcon || !timers[kFastTimer] || !timers[kSlowTimer] || !haveProcessTable)
+        return FailStartup();
+    ComputeCellLayout();
+
+    WNDCLASSW windowClass;
+    ZeroMemory(&windowClass, sizeof(windowClass));
+    windowClass.lpfnWndProc = BootstrapWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(NULL, IDC_ARROW);
+    windowClass.lpszClassName = L"BLANK";
+    if (!RegisterClassW(&windowClass))
+        return FailStartup();
+    if (!StartTimer(timers[kFastTimer], 50, 50))
+        return FailStartup();
+    if (!StartTimer(timers[kSlowTimer], 450, 400))
+        return FailStartup();
+
+    // Every start begins in Automatic.
+    CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
+    RefreshTrayMenu();
+
+    // A top-level window (not message-only): the terminate message and "TaskbarCreated"
+    // arrive as broadcasts. Its creation adds the tray icon.
+    HWND window = CreateWindowExW(0, L"BLANK", L"", 0, 0, 0, 0, 0, NULL, NULL, instance,
+                                  reinterpret_cast<LPVOID>(TrayWindowProc));
+    if (!window)
+        return FailStartup();
+    RegisterProcessorNotifications(window);
+    RaisePriorities();
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, DialogPlacementHook, NULL, GetCurrentThreadId());
+    return RunMainLoop(window, timers, hook);
+}

@@ -1,1 +1,156 @@
-// placeholder
+#include "app/tray_window.h"
+
+#include <shellapi.h>
+
+#include "icon/cell_layout.h"
+#include "icon/renderer.h"
+#include "menu/commands.h"
+#include "menu/tray_menu.h"
+#include "power/boost.h"
+
+UINT g_terminateMessage;
+UINT g_taskbarCreatedMessage;
+
+static DWORD s_lastSelectTime;   // tick of the last first activation of a pair
+static DWORD s_lastButtonUpTime; // tick of the last button release on the icon
+
+// Every tray call names the icon by window and id, never by GUID, with the structure size
+// that ends before guidItem, and version 3 so that notifications carry the icon id in wParam
+// and the event in lParam.
+static void PrepareNotifyData(NOTIFYICONDATAW* data, HWND window) {
+    ZeroMemory(data, sizeof(*data));
+    data->cbSize = NOTIFYICONDATAW_V2_SIZE;
+    data->hWnd = window;
+    data->uID = kTrayIconId;
+    data->uVersion = NOTIFYICON_VERSION;
+}
+
+bool AddTrayIcon(HWND window, HICON icon) {
+    NOTIFYICONDATAW data;
+    PrepareNotifyData(&data, window);
+    data.uFlags = NIF_MESSAGE | NIF_ICON;
+    data.uCallbackMessage = WM_TRAYICON;
+    data.hIcon = icon;
+    if (!Shell_NotifyIconW(NIM_ADD, &data))
+        return false;
+    return Shell_NotifyIconW(NIM_SETVERSION, &data) != FALSE;
+}
+
+bool UpdateTrayIcon(HWND window, HICON icon) {
+    NOTIFYICONDATAW data;
+    PrepareNotifyData(&data, window);
+    data.uFlags = NIF_ICON;
+    data.hIcon = icon;
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+void RemoveTrayIcon(HWND window) {
+    NOTIFYICONDATAW data;
+    PrepareNotifyData(&data, window);
+    Shell_NotifyIconW(NIM_DELETE, &data);
+}
+
+static void ShowContextMenu(HWND window) {
+    POINT cursor = {0, 0};
+    GetCursorPos(&cursor);
+    UINT flags = TPM_RIGHTBUTTON;
+    BOOL rightAligned = FALSE;
+    if (SystemParametersInfoW(SPI_GETMENUDROPALIGNMENT, 0, &rightAligned, 0) && rightAligned)
+        flags |= TPM_RIGHTALIGN;
+    // A menu opened right after a button release on the icon came from the mouse; one opened
+    // later came from the keyboard, and the focus then goes back to the notification area.
+    DWORD elapsed = GetTickCount() - s_lastButtonUpTime;
+    SetForegroundWindow(window);
+    TrackPopupMenu(g_trayMenu, flags, cursor.x, cursor.y, 0, window, NULL);
+    if (elapsed > 100) {
+        NOTIFYICONDATAW data;
+        PrepareNotifyData(&data, window);
+        Shell_NotifyIconW(NIM_SETFOCUS, &data);
+    }
+    // Makes the menu close properly when the user clicks elsewhere.
+    PostMessageW(window, WM_NULL, 0, 0);
+}
+
+// Two activations within the double-click time run the menu's default command once; the
+// pair is then used up, so a third activation starts a new pair.
+static void OnActivation(HWND window) {
+    if (GetTickCount() - s_lastSelectTime > GetDoubleClickTime()) {
+        s_lastSelectTime = GetTickCount();
+        return;
+    }
+    s_lastSelectTime = GetTickCount() - 1 - GetDoubleClickTime();
+    UINT command = GetMenuDefaultItem(g_trayMenu, FALSE, 0);
+    if (command == static_cast<UINT>(-1))
+        return;
+    SetActiveWindow(window);
+    TrayWindowProc(window, WM_COMMAND, command, 0);
+}
+
+static void OnTrayNotification(HWND window, WPARAM iconId, LPARAM event) {
+    if (iconId != kTrayIconId)
+        return;
+    switch (event) {
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+        s_lastButtonUpTime = GetTickCount();
+        break;
+    case WM_CONTEXTMENU:
+        ShowContextMenu(window);
+        break;
+    case NIN_SELECT:
+    case NIN_KEYSELECT:
+        OnActivation(window);
+        break;
+    }
+}
+
+LRESULT CALLBACK BootstrapWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_NCCREATE)
+        return DefWindowProcW(window, message, wParam, lParam);
+    // The real procedure comes with the creation parameters, so that one window class serves
+    // whichever procedure its creator names.
+    WNDPROC procedure = reinterpret_cast<WNDPROC>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetLastError(0);
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure));
+    if (GetLastError() != 0)
+        return 0;
+    return CallWindowProcW(procedure, window, WM_NCCREATE, wParam, lParam);
+}
+
+LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return AddTrayIcon(window, g_currentTrayIcon) ? 0 : -1;
+    case WM_CLOSE:
+        // The program's only way to a normal end: wParam becomes the exit code.
+        RemoveTrayIcon(window);
+        DestroyWindow(window);
+        PostQuitMessage(static_cast<int>(wParam));
+        return 0;
+    case WM_QUERYENDSESSION:
+        // The boost is undone before the session may end; the program ends at the query,
+        // even if the end of the session is cancelled later.
+        ReleaseBoost();
+        SendMessageW(window, WM_CLOSE, ERROR_SHUTDOWN_IN_PROGRESS, 0);
+        return TRUE;
+    case WM_COMMAND:
+        return HandleMenuCommand(window, wParam);
+    case WM_DEVICECHANGE:
+        ComputeCellLayout();
+        return 0;
+    case WM_TRAYICON:
+        OnTrayNotification(window, wParam, lParam);
+        return 0;
+    }
+    // A registered message is never 0; the test keeps a failed registration from turning
+    // WM_NULL (posted after every context menu) into a quit request.
+    if (message == g_terminateMessage && message != 0) {
+        SendMessageW(window, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (message == g_taskbarCreatedMessage && message != 0) {
+        AddTrayIcon(window, g_currentTrayIcon);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}

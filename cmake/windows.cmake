@@ -55,8 +55,8 @@ target_link_libraries(veltrana PRIVATE veltrana_program)
 target_link_options(veltrana PRIVATE -static)
 if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
     # The shipped build: smallest code, unused sections dropped, symbols stripped.
-    target_compile_options(veltrana_cores PRIVATE -ffunction-sections -fdata-sections)
-    target_compile_options(veltrana_program PRIVATE -ffunction-sections -fdata-sections)
+    target_compile_options(veltrana_cores PRIVATE -ffunction-sections)
+    target_compile_options(veltrana_program PRIVATE -ffunction-sections)
     target_link_options(veltrana PRIVATE -s -Wl,--gc-sections)
 endif()
 

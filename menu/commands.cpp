@@ -1,1 +1,172 @@
-// placeholder
+#include "menu/commands.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include "app/placement_hook.h"
+#include "icon/cell_layout.h"
+#include "menu/menu_ids.h"
+#include "menu/tray_menu.h"
+#include "menu/watch_list.h"
+#include "power/boost.h"
+#include "resources/localized.h"
+#include "settings/settings.h"
+#include "watcher/process_scan.h"
+
+static const wchar_t kHomePage[] = L"http://www.korvath.example/";
+static const wchar_t kProductPage[] = L"http://www.korvath.example/korvath/www/index.php?id=13004";
+
+DWORD ColorWordToColorref(DWORD color) {
+    return (color & 0xFF00) | (color & 0xFF) << 16 | (color >> 16 & 0xFF);
+}
+
+DWORD ColorrefToColorWord(COLORREF color) {
+    return (color & 0xFF00) | (color & 0xFF) << 16 | (color >> 16 & 0xFF);
+}
+
+static void ChooseMode(UINT id) {
+    // A mode chosen while it is not the default item becomes the one the double-click
+    // returns to from Full Throttle; the double-click itself always issues the default.
+    if (id != GetMenuDefaultItem(g_trayMenu, FALSE, 0))
+        g_lastModeCommand = id;
+    CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, id, MF_BYCOMMAND);
+    if (id == IDM_FULL_THROTTLE)
+        EngageBoost();
+    else if (id == IDM_DISABLED || g_engaged)
+        ReleaseBoost();
+    RefreshTrayMenu();
+    g_reevaluate = 1;
+}
+
+static void ChooseMethod(UINT id) {
+    // Undone by the method that applied it, before the method changes.
+    ReleaseBoost();
+    g_boostMethod = id - IDM_METHOD_SCHEME;
+    WriteSettingValue(L"mode", REG_DWORD, &g_boostMethod, sizeof(g_boostMethod));
+    if (IsMenuItemChecked(IDM_FULL_THROTTLE))
+        EngageBoost();
+    RefreshTrayMenu();
+    g_reevaluate = 1;
+}
+
+static void ToggleBorders() {
+    g_borders = g_borders ? 0 : 1;
+    WriteSettingValue(L"borders", REG_DWORD, &g_borders, sizeof(g_borders));
+    ComputeCellLayout();
+    RefreshTrayMenu();
+}
+
+static void PickColor(HWND window, UINT id) {
+    DWORD* color;
+    DWORD alpha;
+    const wchar_t* name;
+    switch (id) {
+    case IDM_COLOR_BORDER:
+        color = &g_colorBorder, alpha = 0x80000000, name = L"color::border";
+        break;
+    case IDM_COLOR_FREQUENCY:
+        color = &g_colorFrequency, alpha = 0, name = L"color::frequency";
+        break;
+    default:
+        color = &g_colorActive, alpha = 0xFF000000, name = L"color::active";
+        break;
+    }
+    // Shorter stored data fills only the first colours. Longer data is not read at all: the
+    // buffer's contents are undefined when the read reports more data.
+    COLORREF custom[16] = {};
+    HKEY key;
+    if (OpenSettingsKeyForRead(&key)) {
+        COLORREF stored[16] = {};
+        DWORD size = sizeof(stored);
+        if (RegQueryValueExW(key, L"color::custom", NULL, NULL, reinterpret_cast<BYTE*>(stored), &size) ==
+            ERROR_SUCCESS)
+            CopyMemory(custom, stored, sizeof(custom));
+        RegCloseKey(key);
+    }
+    CHOOSECOLORW dialog;
+    ZeroMemory(&dialog, sizeof(dialog));
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = window;
+    dialog.rgbResult = ColorWordToColorref(*color);
+    dialog.lpCustColors = custom;
+    dialog.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
+    g_placeNextDialog = 1;
+    if (!ChooseColorW(&dialog))
+        return; // cancelled: not even edited custom colours are kept
+    g_forceRedraw = 1;
+    *color = ColorrefToColorWord(dialog.rgbResult) | alpha;
+    if (!OpenSettingsKeyForWrite(&key))
+        return;
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(color), sizeof(*color));
+    RegSetValueExW(key, L"color::custom", 0, REG_BINARY, reinterpret_cast<const BYTE*>(custom),
+                   sizeof(custom));
+    RegCloseKey(key);
+}
+
+static void ChooseLanguage(UINT id) {
+    g_languageSetting = id == IDM_LANG_CZECH ? MAKELANGID(LANG_CZECH, SUBLANG_DEFAULT)
+                                             : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    WriteSettingValue(L"language", REG_DWORD, &g_languageSetting, sizeof(g_languageSetting));
+    g_preferredLanguage = LOWORD(g_languageSetting);
+    // The operating mode lives only in the menu's check marks; carry it over.
+    UINT mode = 0;
+    if (IsMenuItemChecked(IDM_FULL_THROTTLE))
+        mode = IDM_FULL_THROTTLE;
+    if (IsMenuItemChecked(IDM_AUTOMATIC))
+        mode = IDM_AUTOMATIC;
+    if (IsMenuItemChecked(IDM_DISABLED))
+        mode = IDM_DISABLED;
+    HMENU menu = LoadTrayMenu();
+    if (!menu)
+        return; // the old menu stays, in the old language
+    DestroyMenu(g_trayMenu);
+    g_trayMenu = menu;
+    LoadWatchList();
+    CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, mode, MF_BYCOMMAND);
+    RefreshTrayMenu();
+}
+
+LRESULT HandleMenuCommand(HWND window, WPARAM id) {
+    // The watch-list commands of all 2048 slots; a non-zero high word never matches.
+    if (id - IDM_PROGRAM_BASE <= 0x8000) {
+        HandleWatchListCommand(static_cast<UINT>(id));
+        g_reevaluate = 1;
+        return 0;
+    }
+    switch (id) {
+    case IDM_FULL_THROTTLE:
+    case IDM_AUTOMATIC:
+    case IDM_DISABLED:
+        ChooseMode(static_cast<UINT>(id));
+        break;
+    case IDM_ADD_PROGRAM:
+        AddWatchedProgram(window);
+        break;
+    case IDM_METHOD_SCHEME:
+    case IDM_METHOD_MIN_FREQUENCY:
+        ChooseMethod(static_cast<UINT>(id));
+        break;
+    case IDM_BORDERS:
+        ToggleBorders();
+        break;
+    case IDM_COLOR_BORDER:
+    case IDM_COLOR_FREQUENCY:
+    case IDM_COLOR_ACTIVE:
+        PickColor(window, static_cast<UINT>(id));
+        break;
+    case IDM_LANG_ENGLISH:
+    case IDM_LANG_CZECH:
+        ChooseLanguage(static_cast<UINT>(id));
+        break;
+    case IDM_HOMEPAGE:
+        ShellExecuteW(window, NULL, kHomePage, NULL, NULL, SW_SHOWDEFAULT);
+        break;
+    case IDM_PRODUCT_PAGE:
+        ShellExecuteW(window, NULL, kProductPage, NULL, NULL, SW_SHOWDEFAULT);
+        break;
+    case IDM_EXIT:
+        SendMessageW(window, WM_CLOSE, 0, 0);
+        break;
+    }
+    return 0;
+}

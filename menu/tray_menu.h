@@ -13,6 +13,12 @@ extern UINT g_lastModeCommand;
 // Loads menu resource 1 in the current language and returns its first popup, or null.
 HMENU LoadTrayMenu();
 
+// Takes the first popup out of a loaded menu and destroys the rest. Null for a null menu.
+HMENU DetachFirstPopup(HMENU outer);
+
+// Whether an item of the tray menu (searched through its submenus) carries a check mark.
+bool IsMenuItemChecked(UINT id);
+
 void RefreshTrayMenu();
 
 #endif

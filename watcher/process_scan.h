@@ -21,7 +21,8 @@ bool CreateProcessTable();
 void ScanProcesses();
 
 // Zero-terminated list of running process ids on the process heap, or null. Caller frees.
-DWORD* EnumerateProcessIds();
+// The first id may be the idle process's 0, so the count of ids is given too when asked.
+DWORD* EnumerateProcessIds(DWORD* count = NULL);
 // Process-heap copy of a zero-terminated string, or null (also for a null argument).
 wchar_t* DuplicateString(const wchar_t* text);
 

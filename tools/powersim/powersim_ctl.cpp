@@ -1,0 +1,273 @@
+// powersim-ctl: presets and inspects the simulated power manager's store for scripts and tests.
+// It works on the store directly, so none of its actions counts as a call of the DLL.
+#include "store.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+
+static const char kUsage[] =
+    "usage: powersim-ctl COMMAND\n"
+    "  reset                      defaults: every scheme, the active one, no calls, no faults\n"
+    "  preset SCHEME AC DC        the minimum processor state of SCHEME (a number, or - for none);\n"
+    "                             like Windows, it takes effect at the next activate\n"
+    "  activate SCHEME            make SCHEME active and in force, as PowerSetActiveScheme does\n"
+    "  fail FUNCTION CODE         make FUNCTION fail with CODE (0 clears the fault)\n"
+    "  clear-fails                clear every fault\n"
+    "  clear-calls                set every call count to 0\n"
+    "  dump                       print the whole state\n"
+    "SCHEME: balanced, high-performance, power-saver or {GUID}\n";
+
+static bool ParseScheme(const wchar_t* text, GUID* scheme) {
+    for (int i = 0; i < kSchemeCount; ++i) {
+        if (wcscmp(text, kSchemes[i].name) == 0) {
+            *scheme = *kSchemes[i].guid;
+            return true;
+        }
+    }
+    return ParseGuid(text, scheme);
+}
+
+// A number in decimal or 0x hex; "-" (when allowed) gives none.
+static bool ParseNumber(const wchar_t* text, bool allowNone, DWORD* value, bool* none) {
+    if (allowNone && wcscmp(text, L"-") == 0) {
+        *none = true;
+        return true;
+    }
+    wchar_t* end;
+    *value = wcstoul(text, &end, 0);
+    *none = false;
+    return *text && !*end;
+}
+
+static bool ParseFunction(const wchar_t* text, PowerFunction* function) {
+    for (int i = 0; i < kPowerFunctionCount; ++i) {
+        if (wcscmp(text, kPowerFunctionNames[i]) == 0) {
+            *function = static_cast<PowerFunction>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+static void PrintGuid(const GUID& guid) {
+    wchar_t text[kGuidTextLength];
+    FormatGuid(guid, text);
+    printf(" %ls", text);
+}
+
+static void PrintIndex(const char* label, bool found, DWORD value) {
+    if (found)
+        printf(" %s %lu", label, static_cast<unsigned long>(value));
+    else
+        printf(" %s -", label);
+}
+
+static void PrintSchemeName(const GUID& scheme) {
+    const wchar_t* name = SchemeName(scheme);
+    printf(" %ls", name ? name : L"other");
+}
+
+static void PrintValues(HKEY store, const GUID& scheme, const GUID& subgroup, const GUID& setting) {
+    DWORD ac = 0, dc = 0;
+    bool hasAc = ReadIndex(store, scheme, subgroup, setting, L"ac", &ac) == ERROR_SUCCESS;
+    bool hasDc = ReadIndex(store, scheme, subgroup, setting, L"dc", &dc) == ERROR_SUCCESS;
+    PrintIndex("ac", hasAc, ac);
+    PrintIndex("dc", hasDc, dc);
+}
+
+// The names of a key's subkeys that are GUIDs, in the registry's (sorted) order.
+static int GuidSubkeys(HKEY key, GUID* guids, int capacity) {
+    int count = 0;
+    wchar_t name[256];
+    for (DWORD i = 0; count < capacity; ++i) {
+        DWORD length = 256;
+        LONG result = RegEnumKeyExW(key, i, name, &length, NULL, NULL, NULL, NULL);
+        if (result == ERROR_NO_MORE_ITEMS)
+            break;
+        if (result == ERROR_SUCCESS && ParseGuid(name, &guids[count]))
+            ++count;
+    }
+    return count;
+}
+
+static bool SameGuid(const GUID& a, const GUID& b) {
+    return memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+
+// Settings other than the minimum processor state, which the scheme lines show.
+static void DumpOtherValues(HKEY store) {
+    HKEY schemes;
+    if (RegOpenKeyExW(store, L"schemes", 0, KEY_READ, &schemes) != ERROR_SUCCESS)
+        return;
+    GUID schemeGuids[32];
+    int schemeCount = GuidSubkeys(schemes, schemeGuids, 32);
+    for (int s = 0; s < schemeCount; ++s) {
+        wchar_t text[kGuidTextLength];
+        FormatGuid(schemeGuids[s], text);
+        HKEY scheme;
+        if (RegOpenKeyExW(schemes, text, 0, KEY_READ, &scheme) != ERROR_SUCCESS)
+            continue;
+        GUID subgroups[32];
+        int subgroupCount = GuidSubkeys(scheme, subgroups, 32);
+        for (int g = 0; g < subgroupCount; ++g) {
+            FormatGuid(subgroups[g], text);
+            HKEY subgroup;
+            if (RegOpenKeyExW(scheme, text, 0, KEY_READ, &subgroup) != ERROR_SUCCESS)
+                continue;
+            GUID settings[64];
+            int settingCount = GuidSubkeys(subgroup, settings, 64);
+            for (int v = 0; v < settingCount; ++v) {
+                if (SameGuid(subgroups[g], kProcessorSubgroup) && SameGuid(settings[v], kThrottleMinimum) &&
+                    SchemeName(schemeGuids[s]))
+                    continue;
+                printf("value");
+                PrintGuid(schemeGuids[s]);
+                PrintGuid(subgroups[g]);
+                PrintGuid(settings[v]);
+                PrintValues(store, schemeGuids[s], subgroups[g], settings[v]);
+                printf("\n");
+            }
+            RegCloseKey(subgroup);
+        }
+        RegCloseKey(scheme);
+    }
+    RegCloseKey(schemes);
+}
+
+static void Dump(HKEY store) {
+    GUID guid;
+    printf("active");
+    if (GetActiveScheme(store, &guid) == ERROR_SUCCESS) {
+        PrintGuid(guid);
+        PrintSchemeName(guid);
+    } else {
+        printf(" none");
+    }
+    printf("\n");
+    for (int i = 0; i < kSchemeCount; ++i) {
+        printf("scheme");
+        PrintGuid(*kSchemes[i].guid);
+        printf(" %ls", kSchemes[i].name);
+        if (SchemeExists(store, *kSchemes[i].guid))
+            PrintValues(store, *kSchemes[i].guid, kProcessorSubgroup, kThrottleMinimum);
+        else
+            printf(" missing");
+        printf("\n");
+    }
+    printf("applied");
+    if (ReadGuidValue(store, L"applied::scheme", &guid)) {
+        PrintGuid(guid);
+        PrintSchemeName(guid);
+        DWORD ac = 0, dc = 0;
+        bool hasAc = ReadDwordValue(store, L"applied::ac", &ac);
+        bool hasDc = ReadDwordValue(store, L"applied::dc", &dc);
+        PrintIndex("ac", hasAc, ac);
+        PrintIndex("dc", hasDc, dc);
+    } else {
+        printf(" none");
+    }
+    printf("\n");
+    for (int i = 0; i < kCountedFunctions; ++i)
+        printf("calls %ls %lu\n", kPowerFunctionNames[i],
+               static_cast<unsigned long>(CallsOf(store, static_cast<PowerFunction>(i))));
+    // Only the store's knobs: the environment of this tool says nothing about another process's.
+    for (int i = 0; i < kPowerFunctionCount; ++i) {
+        wchar_t name[64] = L"fail::";
+        wcscat(name, kPowerFunctionNames[i]);
+        DWORD code;
+        if (!ReadDwordValue(store, name, &code))
+            code = 0;
+        printf("fail %ls %lu\n", kPowerFunctionNames[i], static_cast<unsigned long>(code));
+    }
+    DumpOtherValues(store);
+}
+
+static int Fail(const char* what, DWORD error) {
+    fprintf(stderr, "powersim-ctl: %s failed with error %lu\n", what, static_cast<unsigned long>(error));
+    return 1;
+}
+
+static int Usage() {
+    fputs(kUsage, stderr);
+    return 2;
+}
+
+// Runs a command that needs the open store; the store is closed by the caller.
+static int RunOnStore(HKEY store, int argc, wchar_t** argv) {
+    const wchar_t* command = argv[1];
+    GUID scheme;
+    if (wcscmp(command, L"dump") == 0 && argc == 2) {
+        Dump(store);
+        return 0;
+    }
+    if (wcscmp(command, L"preset") == 0 && argc == 5) {
+        DWORD values[2];
+        bool none[2];
+        if (!ParseScheme(argv[2], &scheme) || !ParseNumber(argv[3], true, &values[0], &none[0]) ||
+            !ParseNumber(argv[4], true, &values[1], &none[1]))
+            return Usage();
+        const wchar_t* const which[2] = {L"ac", L"dc"};
+        for (int i = 0; i < 2; ++i) {
+            DWORD result =
+                none[i]
+                    ? DeleteIndex(store, scheme, kProcessorSubgroup, kThrottleMinimum, which[i])
+                    : WriteIndex(store, scheme, kProcessorSubgroup, kThrottleMinimum, which[i], values[i]);
+            if (result != ERROR_SUCCESS)
+                return Fail("preset", result);
+        }
+        return 0;
+    }
+    if (wcscmp(command, L"activate") == 0 && argc == 3) {
+        if (!ParseScheme(argv[2], &scheme))
+            return Usage();
+        if (!SchemeExists(store, scheme))
+            return Fail("activate", ERROR_FILE_NOT_FOUND);
+        DWORD result = ApplyScheme(store, scheme);
+        return result == ERROR_SUCCESS ? 0 : Fail("activate", result);
+    }
+    if (wcscmp(command, L"fail") == 0 && argc == 4) {
+        PowerFunction function;
+        DWORD code;
+        bool none;
+        if (!ParseFunction(argv[2], &function) || !ParseNumber(argv[3], false, &code, &none))
+            return Usage();
+        DWORD result = SetFault(store, function, code);
+        return result == ERROR_SUCCESS ? 0 : Fail("fail", result);
+    }
+    if (wcscmp(command, L"clear-fails") == 0 && argc == 2) {
+        for (int i = 0; i < kPowerFunctionCount; ++i) {
+            DWORD result = SetFault(store, static_cast<PowerFunction>(i), 0);
+            if (result != ERROR_SUCCESS)
+                return Fail("clear-fails", result);
+        }
+        return 0;
+    }
+    if (wcscmp(command, L"clear-calls") == 0 && argc == 2)
+        return ClearCalls(store) == ERROR_SUCCESS ? 0 : Fail("clear-calls", 1);
+    return Usage();
+}
+
+int wmain(int argc, wchar_t** argv) {
+    // Plain "\n" line ends, so that shell scripts can compare dumps as they are.
+    _setmode(_fileno(stdout), _O_BINARY);
+    if (argc < 2)
+        return Usage();
+    if (wcscmp(argv[1], L"reset") == 0) {
+        if (argc != 2)
+            return Usage();
+        DWORD result = ResetStore();
+        return result == ERROR_SUCCESS ? 0 : Fail("reset", result);
+    }
+    HKEY store;
+    DWORD result = OpenStore(&store);
+    if (result != ERROR_SUCCESS)
+        return Fail("opening the store", result);
+    int status = RunOnStore(store, argc, argv);
+    CloseStore(store);
+    fflush(stdout);
+    return status;
+}

@@ -1,0 +1,163 @@
+// A stand-in POWRPROF for running the program under Wine, whose own lacks the functions that
+// read and write power-scheme values. Loaded in place of Wine's through
+// WINEDLLOVERRIDES="powrprof=n,b" from the program's folder; never shipped.
+//
+// Every counted call locks the store, counts itself, then checks its fault knob: a faulted call
+// returns the knob's code and changes nothing else. State is re-read from the registry at every
+// call, so other processes may preset or inspect it at any time.
+#include "store.h"
+
+#include <powrprof.h>
+
+#ifdef POWERSIM_NO_GET_ACTIVE
+// The variant for the start-up test of a system that lacks PowerGetActiveScheme.
+#define GET_ACTIVE_EXPORT
+#else
+#define GET_ACTIVE_EXPORT __declspec(dllexport)
+#endif
+#define EXPORT __declspec(dllexport)
+
+typedef LONG(WINAPI* NtPowerInformationFunction)(POWER_INFORMATION_LEVEL, PVOID, ULONG, PVOID, ULONG);
+
+static const LONG kStatusNotImplemented = static_cast<LONG>(0xC0000002);
+
+// Opens the store for a counted function; on success the caller closes it.
+static DWORD Enter(PowerFunction function, HKEY* store) {
+    DWORD result = OpenStore(store);
+    if (result != ERROR_SUCCESS)
+        return result;
+    CountCall(*store, function);
+    result = FaultOf(*store, function);
+    if (result != ERROR_SUCCESS)
+        CloseStore(*store);
+    return result;
+}
+
+static DWORD ReadValue(PowerFunction function, const wchar_t* which, const GUID* scheme, const GUID* subgroup,
+                       const GUID* setting, DWORD* value) {
+    HKEY store;
+    DWORD result = Enter(function, &store);
+    if (result != ERROR_SUCCESS)
+        return result;
+    if (!scheme || !subgroup || !setting || !value)
+        result = ERROR_INVALID_PARAMETER;
+    else if (!SchemeExists(store, *scheme))
+        result = ERROR_FILE_NOT_FOUND;
+    else
+        result = ReadIndex(store, *scheme, *subgroup, *setting, which, value);
+    CloseStore(store);
+    return result;
+}
+
+static DWORD WriteValue(PowerFunction function, const wchar_t* which, const GUID* scheme,
+                        const GUID* subgroup, const GUID* setting, DWORD value) {
+    HKEY store;
+    DWORD result = Enter(function, &store);
+    if (result != ERROR_SUCCESS)
+        return result;
+    if (!scheme || !subgroup || !setting)
+        result = ERROR_INVALID_PARAMETER;
+    else if (!SchemeExists(store, *scheme))
+        result = ERROR_FILE_NOT_FOUND;
+    else
+        result = WriteIndex(store, *scheme, *subgroup, *setting, which, value);
+    CloseStore(store);
+    return result;
+}
+
+extern "C" {
+
+EXPORT BOOLEAN WINAPI CanUserWritePwrScheme(VOID) {
+    HKEY store;
+    DWORD fault = Enter(kCanUserWritePwrScheme, &store);
+    if (fault != ERROR_SUCCESS) {
+        SetLastError(fault);
+        return FALSE;
+    }
+    CloseStore(store);
+    return TRUE;
+}
+
+GET_ACTIVE_EXPORT DWORD WINAPI PowerGetActiveScheme(HKEY, GUID** activePolicy) {
+    HKEY store;
+    DWORD result = Enter(kPowerGetActiveScheme, &store);
+    if (result != ERROR_SUCCESS)
+        return result;
+    GUID active;
+    if (!activePolicy) {
+        result = ERROR_INVALID_PARAMETER;
+    } else if ((result = GetActiveScheme(store, &active)) == ERROR_SUCCESS) {
+        // Windows hands out a LocalAlloc block that the caller releases with LocalFree.
+        GUID* copy = static_cast<GUID*>(LocalAlloc(LMEM_FIXED, sizeof(GUID)));
+        if (copy) {
+            *copy = active;
+            *activePolicy = copy;
+        } else {
+            result = ERROR_NOT_ENOUGH_MEMORY;
+        }
+    }
+    CloseStore(store);
+    return result;
+}
+
+EXPORT DWORD WINAPI PowerSetActiveScheme(HKEY, const GUID* scheme) {
+    HKEY store;
+    DWORD result = Enter(kPowerSetActiveScheme, &store);
+    if (result != ERROR_SUCCESS)
+        return result;
+    if (!scheme)
+        result = ERROR_INVALID_PARAMETER;
+    else if (!SchemeExists(store, *scheme))
+        result = ERROR_FILE_NOT_FOUND;
+    else
+        result = ApplyScheme(store, *scheme);
+    CloseStore(store);
+    return result;
+}
+
+EXPORT DWORD WINAPI PowerReadACValueIndex(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                                          LPDWORD value) {
+    return ReadValue(kPowerReadACValueIndex, L"ac", scheme, subgroup, setting, value);
+}
+
+EXPORT DWORD WINAPI PowerReadDCValueIndex(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                                          LPDWORD value) {
+    return ReadValue(kPowerReadDCValueIndex, L"dc", scheme, subgroup, setting, value);
+}
+
+EXPORT DWORD WINAPI PowerWriteACValueIndex(HKEY, const GUID* scheme, const GUID* subgroup,
+                                           const GUID* setting, DWORD value) {
+    return WriteValue(kPowerWriteACValueIndex, L"ac", scheme, subgroup, setting, value);
+}
+
+EXPORT DWORD WINAPI PowerWriteDCValueIndex(HKEY, const GUID* scheme, const GUID* subgroup,
+                                           const GUID* setting, DWORD value) {
+    return WriteValue(kPowerWriteDCValueIndex, L"dc", scheme, subgroup, setting, value);
+}
+
+// The real readings come from ntdll, which is what the system's POWRPROF does too; loading the
+// system's POWRPROF instead would find this module again, having the same name. The result is an
+// NTSTATUS (a LONG); a fault knob's code is returned as one. Not counted: the program calls it
+// 20 times a second.
+EXPORT LONG WINAPI CallNtPowerInformation(POWER_INFORMATION_LEVEL level, PVOID input, ULONG inputLength,
+                                          PVOID output, ULONG outputLength) {
+    DWORD fault = FaultOf(NULL, kCallNtPowerInformation);
+    if (fault)
+        return static_cast<LONG>(fault);
+    HMODULE ntdll = GetModuleHandleW(L"ntdll");
+    NtPowerInformationFunction query =
+        ntdll ? reinterpret_cast<NtPowerInformationFunction>(
+                    reinterpret_cast<void*>(GetProcAddress(ntdll, "NtPowerInformation")))
+              : NULL;
+    if (!query)
+        return kStatusNotImplemented;
+    return query(level, input, inputLength, output, outputLength);
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    // At process exit other threads are gone and the handle goes with the process anyway.
+    if (reason == DLL_PROCESS_DETACH && !reserved)
+        ForgetStoreMutex();
+    return TRUE;
+}
+}

@@ -1,0 +1,359 @@
+#include "store.h"
+
+#include <string.h>
+#include <wchar.h>
+#include <stdlib.h>
+
+const wchar_t* const kPowerFunctionNames[kPowerFunctionCount] = {
+    L"CanUserWritePwrScheme", L"PowerGetActiveScheme",   L"PowerSetActiveScheme",   L"PowerReadACValueIndex",
+    L"PowerReadDCValueIndex", L"PowerWriteACValueIndex", L"PowerWriteDCValueIndex", L"CallNtPowerInformation",
+};
+
+const GUID kBalancedScheme = {0x381B4222, 0xF694, 0x41F0, {0x96, 0x85, 0xFF, 0x5B, 0xB2, 0x60, 0xDF, 0x2E}};
+const GUID kHighPerformanceScheme = {
+    0x8C5E7FDA, 0xE8BF, 0x4A96, {0x9A, 0x85, 0xA6, 0xE2, 0x3A, 0x8C, 0x63, 0x5C}};
+const GUID kPowerSaverScheme = {0xA1841308, 0x3541, 0x4FAB, {0xBC, 0x81, 0xF7, 0x15, 0x56, 0xF2, 0x0B, 0x4A}};
+const GUID kProcessorSubgroup = {
+    0x54533251, 0x82BE, 0x4824, {0x96, 0xC1, 0x47, 0xB6, 0x0B, 0x74, 0x0D, 0x00}};
+const GUID kThrottleMinimum = {0x893DEE8E, 0x2BEF, 0x41E0, {0x89, 0xC6, 0xB5, 0x5D, 0x09, 0x29, 0x96, 0x4C}};
+
+// The minimum processor states of Windows' own plans.
+const SchemeDefault kSchemes[kSchemeCount] = {
+    {&kBalancedScheme, L"balanced", 5, 5},
+    {&kHighPerformanceScheme, L"high-performance", 100, 100},
+    {&kPowerSaverScheme, L"power-saver", 5, 5},
+};
+
+static const wchar_t kRoot[] = L"Software\\PowerSim";
+// A 32-bit stand-in would otherwise land in Wow6432Node and see another store than the 64-bit tools.
+static const REGSAM kView = KEY_WOW64_64KEY;
+static void* volatile s_mutex;
+
+static HANDLE StoreMutex() {
+    if (!s_mutex) {
+        HANDLE mutex = CreateMutexW(NULL, FALSE, L"PowerSim::Store");
+        if (mutex && InterlockedCompareExchangePointer(&s_mutex, mutex, NULL) != NULL)
+            CloseHandle(mutex);
+    }
+    return s_mutex;
+}
+
+void ForgetStoreMutex() {
+    HANDLE mutex = InterlockedExchangePointer(&s_mutex, NULL);
+    if (mutex)
+        CloseHandle(mutex);
+}
+
+static void Lock() {
+    HANDLE mutex = StoreMutex();
+    // A holder that hangs must not hang every other process: after a while go on unlocked.
+    if (mutex)
+        WaitForSingleObject(mutex, 10000);
+}
+
+static void Unlock() {
+    if (s_mutex)
+        ReleaseMutex(s_mutex);
+}
+
+static const wchar_t kHex[] = L"0123456789ABCDEF";
+
+static wchar_t* PutHex(wchar_t* out, unsigned long value, int digits) {
+    for (int i = digits - 1; i >= 0; --i)
+        *out++ = kHex[(value >> (4 * i)) & 15];
+    return out;
+}
+
+void FormatGuid(const GUID& guid, wchar_t* text) {
+    wchar_t* p = text;
+    *p++ = L'{';
+    p = PutHex(p, guid.Data1, 8);
+    *p++ = L'-';
+    p = PutHex(p, guid.Data2, 4);
+    *p++ = L'-';
+    p = PutHex(p, guid.Data3, 4);
+    *p++ = L'-';
+    for (int i = 0; i < 8; ++i) {
+        if (i == 2)
+            *p++ = L'-';
+        p = PutHex(p, guid.Data4[i], 2);
+    }
+    *p++ = L'}';
+    *p = 0;
+}
+
+static int HexValue(wchar_t c) {
+    if (c >= L'0' && c <= L'9')
+        return c - L'0';
+    if (c >= L'a' && c <= L'f')
+        return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F')
+        return c - L'A' + 10;
+    return -1;
+}
+
+bool ParseGuid(const wchar_t* text, GUID* guid) {
+    if (wcslen(text) != 38 || text[0] != L'{' || text[37] != L'}')
+        return false;
+    unsigned char bytes[16];
+    int n = 0;
+    for (int i = 1; i < 37;) {
+        if (i == 9 || i == 14 || i == 19 || i == 24) {
+            if (text[i++] != L'-')
+                return false;
+            continue;
+        }
+        int high = HexValue(text[i]), low = HexValue(text[i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        bytes[n++] = static_cast<unsigned char>(high * 16 + low);
+        i += 2;
+    }
+    guid->Data1 =
+        (static_cast<unsigned long>(bytes[0]) << 24) | (bytes[1] << 16) | (bytes[2] << 8) | bytes[3];
+    guid->Data2 = static_cast<unsigned short>((bytes[4] << 8) | bytes[5]);
+    guid->Data3 = static_cast<unsigned short>((bytes[6] << 8) | bytes[7]);
+    memcpy(guid->Data4, bytes + 8, 8);
+    return true;
+}
+
+const wchar_t* SchemeName(const GUID& scheme) {
+    for (int i = 0; i < kSchemeCount; ++i)
+        if (memcmp(kSchemes[i].guid, &scheme, sizeof(GUID)) == 0)
+            return kSchemes[i].name;
+    return NULL;
+}
+
+bool ReadDwordValue(HKEY key, const wchar_t* name, DWORD* value) {
+    DWORD type = 0, size = sizeof(DWORD);
+    return RegQueryValueExW(key, name, NULL, &type, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS &&
+           type == REG_DWORD && size == sizeof(DWORD);
+}
+
+static DWORD WriteDwordValue(HKEY key, const wchar_t* name, DWORD value) {
+    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+}
+
+bool ReadGuidValue(HKEY key, const wchar_t* name, GUID* guid) {
+    wchar_t text[kGuidTextLength + 1] = {0};
+    DWORD type = 0, size = sizeof(text) - sizeof(wchar_t);
+    if (RegQueryValueExW(key, name, NULL, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return false;
+    return ParseGuid(text, guid);
+}
+
+static DWORD WriteGuidValue(HKEY key, const wchar_t* name, const GUID& guid) {
+    wchar_t text[kGuidTextLength];
+    FormatGuid(guid, text);
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof(text));
+}
+
+// "<prefix><function name>", for the value names and the environment variable.
+static void FunctionValueName(const wchar_t* prefix, PowerFunction function, wchar_t* name, size_t size) {
+    name[0] = 0;
+    wcsncat(name, prefix, size - 1);
+    wcsncat(name, kPowerFunctionNames[function], size - 1 - wcslen(name));
+}
+
+static void SettingPath(const GUID& scheme, const GUID* subgroup, const GUID* setting, wchar_t* path) {
+    wcscpy(path, L"schemes\\");
+    FormatGuid(scheme, path + wcslen(path));
+    if (subgroup) {
+        wcscat(path, L"\\");
+        FormatGuid(*subgroup, path + wcslen(path));
+    }
+    if (setting) {
+        wcscat(path, L"\\");
+        FormatGuid(*setting, path + wcslen(path));
+    }
+}
+
+const int kPathLength = 8 + 3 * kGuidTextLength + 4;
+
+bool SchemeExists(HKEY store, const GUID& scheme) {
+    wchar_t path[kPathLength];
+    SettingPath(scheme, NULL, NULL, path);
+    HKEY key;
+    if (RegOpenKeyExW(store, path, 0, KEY_READ | kView, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+DWORD ReadIndex(HKEY store, const GUID& scheme, const GUID& subgroup, const GUID& setting,
+                const wchar_t* which, DWORD* value) {
+    wchar_t path[kPathLength];
+    SettingPath(scheme, &subgroup, &setting, path);
+    HKEY key;
+    if (RegOpenKeyExW(store, path, 0, KEY_READ | kView, &key) != ERROR_SUCCESS)
+        return ERROR_FILE_NOT_FOUND;
+    DWORD found;
+    bool ok = ReadDwordValue(key, which, &found);
+    RegCloseKey(key);
+    if (!ok)
+        return ERROR_FILE_NOT_FOUND;
+    *value = found;
+    return ERROR_SUCCESS;
+}
+
+DWORD WriteIndex(HKEY store, const GUID& scheme, const GUID& subgroup, const GUID& setting,
+                 const wchar_t* which, DWORD value) {
+    wchar_t path[kPathLength];
+    SettingPath(scheme, &subgroup, &setting, path);
+    HKEY key;
+    DWORD result = RegCreateKeyExW(store, path, 0, NULL, 0, KEY_WRITE | kView, NULL, &key, NULL);
+    if (result != ERROR_SUCCESS)
+        return result;
+    result = WriteDwordValue(key, which, value);
+    RegCloseKey(key);
+    return result;
+}
+
+DWORD DeleteIndex(HKEY store, const GUID& scheme, const GUID& subgroup, const GUID& setting,
+                  const wchar_t* which) {
+    wchar_t path[kPathLength];
+    SettingPath(scheme, &subgroup, &setting, path);
+    HKEY key;
+    if (RegOpenKeyExW(store, path, 0, KEY_WRITE | kView, &key) != ERROR_SUCCESS)
+        return ERROR_SUCCESS;
+    DWORD result = RegDeleteValueW(key, which);
+    RegCloseKey(key);
+    return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
+}
+
+DWORD GetActiveScheme(HKEY store, GUID* scheme) {
+    return ReadGuidValue(store, L"active", scheme) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+DWORD ApplyScheme(HKEY store, const GUID& scheme) {
+    DWORD result = WriteGuidValue(store, L"active", scheme);
+    if (result != ERROR_SUCCESS)
+        return result;
+    WriteGuidValue(store, L"applied::scheme", scheme);
+    const wchar_t* const which[2] = {L"ac", L"dc"};
+    const wchar_t* const applied[2] = {L"applied::ac", L"applied::dc"};
+    for (int i = 0; i < 2; ++i) {
+        DWORD value;
+        if (ReadIndex(store, scheme, kProcessorSubgroup, kThrottleMinimum, which[i], &value) == ERROR_SUCCESS)
+            WriteDwordValue(store, applied[i], value);
+        else
+            RegDeleteValueW(store, applied[i]);
+    }
+    return ERROR_SUCCESS;
+}
+
+static DWORD WriteDefaults(HKEY store) {
+    for (int i = 0; i < kSchemeCount; ++i) {
+        const SchemeDefault& s = kSchemes[i];
+        DWORD result = WriteIndex(store, *s.guid, kProcessorSubgroup, kThrottleMinimum, L"ac", s.ac);
+        if (result == ERROR_SUCCESS)
+            result = WriteIndex(store, *s.guid, kProcessorSubgroup, kThrottleMinimum, L"dc", s.dc);
+        if (result != ERROR_SUCCESS)
+            return result;
+    }
+    // A freshly started system has its active scheme in force.
+    return ApplyScheme(store, kBalancedScheme);
+}
+
+DWORD OpenStore(HKEY* store) {
+    Lock();
+    DWORD result =
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRoot, 0, NULL, 0, KEY_ALL_ACCESS | kView, NULL, store, NULL);
+    if (result != ERROR_SUCCESS) {
+        Unlock();
+        return result;
+    }
+    HKEY schemes;
+    if (RegOpenKeyExW(*store, L"schemes", 0, KEY_READ | kView, &schemes) == ERROR_SUCCESS) {
+        RegCloseKey(schemes);
+    } else {
+        result = WriteDefaults(*store);
+        if (result != ERROR_SUCCESS) {
+            CloseStore(*store);
+            return result;
+        }
+    }
+    return ERROR_SUCCESS;
+}
+
+void CloseStore(HKEY store) {
+    RegCloseKey(store);
+    Unlock();
+}
+
+DWORD ResetStore() {
+    Lock();
+    HKEY store;
+    DWORD result =
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRoot, 0, NULL, 0, KEY_ALL_ACCESS | kView, NULL, &store, NULL);
+    if (result == ERROR_SUCCESS) {
+        result = RegDeleteTreeW(store, NULL);
+        if (result == ERROR_SUCCESS)
+            result = WriteDefaults(store);
+        RegCloseKey(store);
+    }
+    Unlock();
+    return result;
+}
+
+static DWORD FaultFromEnvironment(PowerFunction function) {
+    wchar_t name[64], text[16];
+    FunctionValueName(L"POWERSIM_FAIL_", function, name, 64);
+    DWORD length = GetEnvironmentVariableW(name, text, 16);
+    if (length == 0 || length >= 16)
+        return 0;
+    wchar_t* end;
+    DWORD code = wcstoul(text, &end, 0);
+    return *end ? 0 : code;
+}
+
+DWORD FaultOf(HKEY store, PowerFunction function) {
+    DWORD code = FaultFromEnvironment(function);
+    if (code)
+        return code;
+    HKEY own = NULL;
+    if (!store) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRoot, 0, KEY_QUERY_VALUE | kView, &own) != ERROR_SUCCESS)
+            return 0;
+        store = own;
+    }
+    wchar_t name[64];
+    FunctionValueName(L"fail::", function, name, 64);
+    if (!ReadDwordValue(store, name, &code))
+        code = 0;
+    if (own)
+        RegCloseKey(own);
+    return code;
+}
+
+DWORD SetFault(HKEY store, PowerFunction function, DWORD code) {
+    wchar_t name[64];
+    FunctionValueName(L"fail::", function, name, 64);
+    if (code)
+        return WriteDwordValue(store, name, code);
+    DWORD result = RegDeleteValueW(store, name);
+    return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
+}
+
+DWORD CallsOf(HKEY store, PowerFunction function) {
+    wchar_t name[64];
+    FunctionValueName(L"calls::", function, name, 64);
+    DWORD count;
+    return ReadDwordValue(store, name, &count) ? count : 0;
+}
+
+void CountCall(HKEY store, PowerFunction function) {
+    wchar_t name[64];
+    FunctionValueName(L"calls::", function, name, 64);
+    WriteDwordValue(store, name, CallsOf(store, function) + 1);
+}
+
+DWORD ClearCalls(HKEY store) {
+    for (int i = 0; i < kCountedFunctions; ++i) {
+        wchar_t name[64];
+        FunctionValueName(L"calls::", static_cast<PowerFunction>(i), name, 64);
+        RegDeleteValueW(store, name);
+    }
+    return ERROR_SUCCESS;
+}

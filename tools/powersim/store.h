@@ -1,0 +1,89 @@
+// The simulated power manager's state. It lives in the registry of the Wine prefix, under
+// HKEY_LOCAL_MACHINE\Software\PowerSim (always the 64-bit view), so that every process of the
+// prefix sees the same schemes, counts and faults: the program, its tests and powersim-ctl.
+//
+//   active              REG_SZ     the active scheme, "{GUID}"
+//   applied::scheme     REG_SZ     the scheme in force: the one last activated
+//   applied::ac/dc      REG_DWORD  its minimum processor state when it was activated (absent: none)
+//   calls::<function>   REG_DWORD  calls of each counted function since the last reset
+//   fail::<function>    REG_DWORD  fault knob: the function fails with this code (0: no fault)
+//   schemes\{scheme}\{subgroup}\{setting}   ac, dc   REG_DWORD value indices
+//
+// A fault can also be set with the environment variable POWERSIM_FAIL_<function>; a non-zero
+// value there wins over the registry. Every access holds the named mutex "PowerSim::Store".
+#ifndef POWERSIM_STORE_H
+#define POWERSIM_STORE_H
+
+#include <windows.h>
+
+enum PowerFunction {
+    kCanUserWritePwrScheme,
+    kPowerGetActiveScheme,
+    kPowerSetActiveScheme,
+    kPowerReadACValueIndex,
+    kPowerReadDCValueIndex,
+    kPowerWriteACValueIndex,
+    kPowerWriteDCValueIndex,
+    kCallNtPowerInformation, // has a fault knob, but is not counted: the program calls it 20 times a second
+    kPowerFunctionCount
+};
+const int kCountedFunctions = kCallNtPowerInformation;
+extern const wchar_t* const kPowerFunctionNames[kPowerFunctionCount];
+
+struct SchemeDefault {
+    const GUID* guid;
+    const wchar_t* name;
+    DWORD ac;
+    DWORD dc;
+};
+const int kSchemeCount = 3;
+extern const SchemeDefault kSchemes[kSchemeCount];
+
+extern const GUID kBalancedScheme;
+extern const GUID kHighPerformanceScheme;
+extern const GUID kPowerSaverScheme;
+extern const GUID kProcessorSubgroup;
+extern const GUID kThrottleMinimum;
+
+// Locks the store and opens its key, writing the defaults when it has none yet.
+DWORD OpenStore(HKEY* store);
+void CloseStore(HKEY store);
+// Closes the process's handle of the store mutex; for DLL unload.
+void ForgetStoreMutex();
+
+// Removes every value and key of the store (schemes, counts, knobs) and writes the defaults.
+DWORD ResetStore();
+
+// The fault knob of a function: the environment first, then the store (opened for the query
+// when store is null). 0 when no fault is set.
+DWORD FaultOf(HKEY store, PowerFunction function);
+DWORD CallsOf(HKEY store, PowerFunction function);
+void CountCall(HKEY store, PowerFunction function);
+DWORD SetFault(HKEY store, PowerFunction function, DWORD code);
+DWORD ClearCalls(HKEY store);
+
+bool SchemeExists(HKEY store, const GUID& scheme);
+// which is L"ac" or L"dc". ERROR_FILE_NOT_FOUND when the value was never set.
+DWORD ReadIndex(HKEY store, const GUID& scheme, const GUID& subgroup, const GUID& setting,
+                const wchar_t* which, DWORD* value);
+DWORD WriteIndex(HKEY store, const GUID& scheme, const GUID& subgroup, const GUID& setting,
+                 const wchar_t* which, DWORD value);
+DWORD DeleteIndex(HKEY store, const GUID& scheme, const GUID& subgroup, const GUID& setting,
+                  const wchar_t* which);
+
+DWORD GetActiveScheme(HKEY store, GUID* scheme);
+// Makes the scheme active and in force, recording its minimum processor state as applied.
+DWORD ApplyScheme(HKEY store, const GUID& scheme);
+
+// Reads a REG_SZ "{GUID}" value of a key; false when absent or malformed.
+bool ReadGuidValue(HKEY key, const wchar_t* name, GUID* guid);
+bool ReadDwordValue(HKEY key, const wchar_t* name, DWORD* value);
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper case, 38 characters and a terminator.
+const int kGuidTextLength = 39;
+void FormatGuid(const GUID& guid, wchar_t* text);
+bool ParseGuid(const wchar_t* text, GUID* guid);
+// The scheme's short name ("balanced", ...), or null for a scheme of no default.
+const wchar_t* SchemeName(const GUID& scheme);
+
+#endif
