@@ -27,8 +27,11 @@ static SIZE_T TableCapacity() {
 }
 
 DWORD* EnumerateProcessIds(DWORD* count) {
+    // Starts from the room the last list needed: a machine with more than 256 processes
+    // would otherwise enumerate twice on every pass.
+    static DWORD s_lastBytes = 256 * sizeof(DWORD);
     HANDLE heap = GetProcessHeap();
-    for (DWORD bytes = 256 * sizeof(DWORD); bytes <= kMaxEnumerationBytes; bytes *= 2) {
+    for (DWORD bytes = s_lastBytes; bytes <= kMaxEnumerationBytes; bytes *= 2) {
         DWORD* ids = static_cast<DWORD*>(HeapAlloc(heap, 0, bytes));
         if (!ids)
             return NULL;
@@ -38,6 +41,7 @@ DWORD* EnumerateProcessIds(DWORD* count) {
             return NULL;
         }
         if (returned < bytes) {
+            s_lastBytes = bytes;
             ids[returned / sizeof(DWORD)] = 0;
             if (count)
                 *count = returned / sizeof(DWORD);

@@ -16,7 +16,9 @@
 #include <string.h>
 #include <wchar.h>
 
-static unsigned long long Number(const wchar_t* text) { return wcstoull(text, NULL, 0); }
+static unsigned long long Number(const wchar_t* text) {
+    return wcstoull(text, NULL, 0);
+}
 
 static UINT Message(const wchar_t* text) {
     if (iswdigit(text[0]))
@@ -100,8 +102,9 @@ static int Figures(wchar_t** argv) {
     GetProcessHandleCount(process, &handles);
     FILETIME created, exited, kernel, user;
     GetProcessTimes(process, &created, &exited, &kernel, &user);
-    unsigned long long cpu = (static_cast<unsigned long long>(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
-                             (static_cast<unsigned long long>(user.dwHighDateTime) << 32 | user.dwLowDateTime);
+    unsigned long long cpu =
+        (static_cast<unsigned long long>(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
+        (static_cast<unsigned long long>(user.dwHighDateTime) << 32 | user.dwLowDateTime);
     printf("handles %lu gdi %lu user %lu cpu100ns %llu\n", handles, GetGuiResources(process, GR_GDIOBJECTS),
            GetGuiResources(process, GR_USEROBJECTS), cpu);
     CloseHandle(process);
