@@ -91,3 +91,114 @@ capture_icon() {
 pixel() {
     convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info: 2>/dev/null
 }
+
+# ---- the screen as a user sees it: windows, popup menus, and text read by OCR
+
+# Visible top-level windows as "id x y width height name" lines.
+visible_windows() {
+    local w
+    for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+        echo "$w $X $Y $WIDTH $HEIGHT $(xdotool getwindowname "$w" 2>/dev/null)"
+    done
+}
+
+# Popup menus are the unnamed windows smaller than the screen; the newest is printed last.
+menu_windows() { visible_windows | awk 'NF == 5 && !($2 == 0 && $3 == 0)' | sort -n; }
+no_menu_open() { [ -z "$(menu_windows)" ]; }
+
+# The middle of the tray icon, in screen coordinates.
+icon_point() {
+    local window
+    window=$(tray_window)
+    [ -n "$window" ] || return 1
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    echo "$((X + 10)) $((Y + 10))"
+}
+
+# Right-clicks the icon and waits for the tray menu: sets MENU (window id), MENU_X, MENU_Y.
+open_tray_menu() {
+    local point i line
+    point=$(icon_point) || return 1
+    xdotool mousemove $point click 3
+    for i in $(seq 1 40); do
+        line=$(menu_windows | tail -n 1)
+        if [ -n "$line" ]; then
+            read -r MENU MENU_X MENU_Y _ <<<"$line"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Closes any open menu by clicking on the empty desktop.
+close_menus() {
+    menu_windows | grep -q . || return 0
+    xdotool mousemove 1100 150 click 1
+    eventually 3 no_menu_open
+}
+
+# The words a window shows, read by OCR at three times the size: "x y word" per line, with
+# (x, y) the word's middle in screen coordinates. LANGS: tesseract's, e.g. eng or ces+eng;
+# PSM its page segmentation: 6 (one block) suits menus, 11 (sparse text) dialogs.
+ocr_words() {
+    local window=$1 langs=${2:-eng} psm=${3:-6} picture=$E2E_WORK/ocr.$RANDOM
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    import -window "$window" "$picture.png" 2>/dev/null || return 1
+    convert "$picture.png" -scale 300% -colorspace gray "$picture.big.png"
+    tesseract "$picture.big.png" "$picture" -l "$langs" --psm "$psm" tsv >/dev/null 2>&1 || return 1
+    awk -F'\t' -v x0="$X" -v y0="$Y" 'NR > 1 && $12 != "" && $11 > 30 {
+        printf "%d %d %s\n", x0 + ($7 + $9 / 2) / 3, y0 + ($8 + $10 / 2) / 3, $12 }' "$picture.tsv"
+}
+ocr_text() {
+    local picture=$E2E_WORK/ocr.$RANDOM
+    import -window "$1" "$picture.png" 2>/dev/null || return 1
+    convert "$picture.png" -scale 300% -colorspace gray "$picture.big.png"
+    tesseract "$picture.big.png" - -l "${2:-eng}" --psm 6 2>/dev/null
+}
+
+# Whether a window shows every phrase (OCR-tolerant).
+shows_phrases() {
+    local window=$1 langs=$2
+    shift 2
+    ocr_text "$window" "$langs" | python3 "$(dirname "${BASH_SOURCE[0]}")/fuzzy.py" "$@"
+}
+
+# Clicks the first word of a window whose text matches an extended regular expression.
+click_word() {
+    local window=$1 langs=$2 pattern=$3 x y word
+    while read -r x y word; do
+        if grep -qiE "$pattern" <<<"$word"; then
+            xdotool mousemove "$x" "$y" click 1
+            return 0
+        fi
+    done < <(ocr_words "$window" "$langs")
+    return 1
+}
+
+# Chooses an item of the tray menu's Settings submenu: opens the menu, opens Settings, clicks.
+choose_setting() {
+    local langs=$1 settings=$2 pattern=$3 submenu="" i
+    open_tray_menu || return 1
+    click_word "$MENU" "$langs" "$settings" || return 1
+    for i in $(seq 1 30); do
+        submenu=$(menu_windows | awk -v menu="$MENU" '$1 != menu { print $1 }' | tail -n 1)
+        [ -n "$submenu" ] && break
+        sleep 0.1
+    done
+    [ -n "$submenu" ] || return 1
+    sleep 0.3 # let it draw
+    click_word "$submenu" "$langs" "$pattern"
+}
+
+# The window whose name is exactly the given text, waited for.
+window_named() {
+    local i id
+    for i in $(seq 1 50); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}

@@ -7,10 +7,12 @@
 //   winctl post HWND MSG WPARAM LPARAM      post a message (numbers, or a registered name for MSG)
 //   winctl send HWND MSG WPARAM LPARAM      send it (10 s at most) and print the result
 //   winctl broadcast NAME                   post a registered message to every top-level window
+//   winctl tray-delete HWND                 remove the window's tray icon (id 1), as a shell restart does
 //   winctl processors                       the processor count Windows reports
 //   winctl figures PID                      "handles N gdi N user N cpu100ns N" of a process
 //   winctl end PID                          end a process this script started
 #include <windows.h>
+#include <shellapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -134,6 +136,13 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (!wcscmp(verb, L"broadcast") && argc > 2)
         return PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(argv[2]), 0, 0) ? 0 : 1;
+    if (!wcscmp(verb, L"tray-delete") && argc > 2) {
+        NOTIFYICONDATAW data = {};
+        data.cbSize = NOTIFYICONDATAW_V2_SIZE;
+        data.hWnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(Number(argv[2])));
+        data.uID = 1;
+        return Shell_NotifyIconW(NIM_DELETE, &data) ? 0 : 1;
+    }
     if (!wcscmp(verb, L"processors")) {
         SYSTEM_INFO info;
         GetSystemInfo(&info);
