@@ -78,12 +78,14 @@ eventually() {
 }
 
 # The tray window Wine shows without a desktop tray, and a capture of the icon in its first
-# slot (16 x 16 at +2+2), alpha-blended on white, as text: "x,y: (r,g,b)" per pixel.
+# slot (16 x 16 at +2+2), alpha-blended on white. Wine's tray draws a changed icon over the
+# old picture, so the window is repainted from a cleared background first.
 tray_window() { xdotool search --name '^Wine System Tray$' 2>/dev/null | head -n 1; }
 capture_icon() {
     local out=$1 window
     window=$(tray_window) || return 1
     [ -n "$window" ] || return 1
+    winctl redraw-tray >/dev/null
     import -window "$window" "$out.full.png" 2>/dev/null || return 1
     convert "$out.full.png" -crop 16x16+2+2 +repage "$out" 2>/dev/null
 }
@@ -165,21 +167,31 @@ shows_phrases() {
     ocr_text "$window" "$langs" | python3 "$(dirname "${BASH_SOURCE[0]}")/fuzzy.py" "$@"
 }
 
-# Clicks the first word of a window whose text matches an extended regular expression.
+# Clicks the first word of a window whose text matches an extended regular expression and,
+# when NEXT is given, whose following word matches NEXT ("frequency" then "color").
 click_word() {
-    local window=$1 langs=$2 pattern=$3 x y word
+    local window=$1 langs=$2 pattern=$3 psm=${4:-6} next=${5:-} x y word
+    local previous=""
     while read -r x y word; do
-        if grep -qiE "$pattern" <<<"$word"; then
+        if [ -n "$next" ]; then
+            if [ -n "$previous" ] && grep -qiE "$next" <<<"$word"; then
+                xdotool mousemove $previous click 1
+                return 0
+            fi
+            previous=""
+            grep -qiE "$pattern" <<<"$word" && previous="$x $y"
+        elif grep -qiE "$pattern" <<<"$word"; then
             xdotool mousemove "$x" "$y" click 1
             return 0
         fi
-    done < <(ocr_words "$window" "$langs")
+    done < <(ocr_words "$window" "$langs" "$psm")
     return 1
 }
 
-# Chooses an item of the tray menu's Settings submenu: opens the menu, opens Settings, clicks.
+# Chooses an item of the tray menu's Settings submenu: opens the menu, opens Settings, clicks
+# the item's word (PATTERN, and NEXT for the word after it where one word is not enough).
 choose_setting() {
-    local langs=$1 settings=$2 pattern=$3 submenu="" i
+    local langs=$1 settings=$2 pattern=$3 next=${4:-} submenu="" i
     open_tray_menu || return 1
     click_word "$MENU" "$langs" "$settings" || return 1
     for i in $(seq 1 30); do
@@ -189,7 +201,7 @@ choose_setting() {
     done
     [ -n "$submenu" ] || return 1
     sleep 0.3 # let it draw
-    click_word "$submenu" "$langs" "$pattern"
+    click_word "$submenu" "$langs" "$pattern" 6 "$next"
 }
 
 # The window whose name is exactly the given text, waited for.

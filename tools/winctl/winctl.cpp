@@ -8,6 +8,7 @@
 //   winctl send HWND MSG WPARAM LPARAM      send it (10 s at most) and print the result
 //   winctl broadcast NAME                   post a registered message to every top-level window
 //   winctl tray-delete HWND                 remove the window's tray icon (id 1), as a shell restart does
+//   winctl redraw-tray                      repaint Wine's tray window from a cleared background
 //   winctl processors                       the processor count Windows reports
 //   winctl figures PID                      "handles N gdi N user N cpu100ns N" of a process
 //   winctl end PID                          end a process this script started
@@ -142,6 +143,15 @@ int wmain(int argc, wchar_t** argv) {
         data.hWnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(Number(argv[2])));
         data.uID = 1;
         return Shell_NotifyIconW(NIM_DELETE, &data) ? 0 : 1;
+    }
+    if (!wcscmp(verb, L"redraw-tray")) {
+        // Wine's tray draws a changed icon over the old picture without clearing it, so
+        // half-transparent pixels pile up; a full repaint shows the icon as it is now.
+        HWND tray = FindWindowW(NULL, L"Wine System Tray");
+        return tray && RedrawWindow(tray, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN |
+                                                          RDW_UPDATENOW | RDW_ERASENOW)
+                   ? 0
+                   : 1;
     }
     if (!wcscmp(verb, L"processors")) {
         SYSTEM_INFO info;
