@@ -148,8 +148,9 @@ int wmain(int argc, wchar_t** argv) {
         // Wine's tray draws a changed icon over the old picture without clearing it, so
         // half-transparent pixels pile up; a full repaint shows the icon as it is now.
         HWND tray = FindWindowW(NULL, L"Wine System Tray");
-        return tray && RedrawWindow(tray, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN |
-                                                          RDW_UPDATENOW | RDW_ERASENOW)
+        return tray && RedrawWindow(tray, NULL, NULL,
+                                    RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW |
+                                        RDW_ERASENOW)
                    ? 0
                    : 1;
     }

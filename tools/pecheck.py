@@ -1,0 +1,69 @@
+#!/usr/bin/env python3
+"""Reads what a release check needs from a Windows executable (standard library only):
+machine, subsystem, the DLLs it imports, and its manifest resource.
+
+    pecheck.py FILE            prints "machine ...", "subsystem ...", "import DLL" lines and,
+                               if there is one, "manifest" followed by the manifest's text
+"""
+import struct
+import sys
+
+
+def main(path):
+    data = open(path, 'rb').read()
+    pe = struct.unpack_from('<I', data, 0x3C)[0]
+    if data[pe:pe + 4] != b'PE\0\0':
+        sys.exit(f'{path}: not a PE file')
+    machine, sections, _, _, _, optional_size, _ = struct.unpack_from('<HHIIIHH', data, pe + 4)
+    optional = pe + 24
+    magic = struct.unpack_from('<H', data, optional)[0]
+    wide = magic == 0x20B
+    subsystem = struct.unpack_from('<H', data, optional + 68)[0]
+    directories = optional + (112 if wide else 96)
+    table = optional + optional_size
+    section_list = [struct.unpack_from('<8sIIII', data, table + 40 * i) for i in range(sections)]
+
+    def offset(rva):
+        for _, vsize, vaddr, rsize, raw in section_list:
+            if vaddr <= rva < vaddr + max(vsize, rsize):
+                return raw + rva - vaddr
+        raise ValueError(f'rva {rva:#x} outside every section')
+
+    def directory(index):
+        return struct.unpack_from('<II', data, directories + 8 * index)
+
+    print('machine', {0x14C: 'x86', 0x8664: 'x64'}.get(machine, hex(machine)))
+    print('subsystem', {2: 'gui', 3: 'console'}.get(subsystem, str(subsystem)))
+
+    rva, _ = directory(1)
+    at = offset(rva) if rva else None
+    while at is not None:
+        name_rva = struct.unpack_from('<IIIII', data, at)[3]
+        if name_rva == 0:
+            break
+        name = data[offset(name_rva):].split(b'\0', 1)[0].decode()
+        print('import', name)
+        at += 20
+
+    rva, _ = directory(2)
+    if rva:
+        base = offset(rva)
+
+        def entries(at):
+            named, ids = struct.unpack_from('<HH', data, at + 12)
+            for i in range(named + ids):
+                name, target = struct.unpack_from('<II', data, at + 16 + 8 * i)
+                yield name, target
+
+        for type_id, target in entries(base):
+            if type_id == 24 and target & 0x80000000:  # RT_MANIFEST
+                for _, names in entries(base + (target & 0x7FFFFFFF)):
+                    for _, leaf in entries(base + (names & 0x7FFFFFFF)):
+                        data_rva, size = struct.unpack_from('<II', data, base + leaf)
+                        print('manifest')
+                        print(data[offset(data_rva):offset(data_rva) + size].decode('utf-8', 'replace'))
+                        return
+
+
+if __name__ == '__main__':
+    main(sys.argv[1])
