@@ -43,10 +43,7 @@ class CommandsTest : public IsolatedRegistryTest {
     }
     void TearDown() override {
         ReleaseBoost();
-        for (UINT slot = 0; slot < kWatchListSlots; ++slot) {
-            HeapFree(GetProcessHeap(), 0, g_watchList[slot].path);
-            g_watchList[slot] = {};
-        }
+        ClearWatchList();
         DestroyMenu(g_trayMenu);
         g_trayMenu = NULL;
         g_preferredLanguage = 0;

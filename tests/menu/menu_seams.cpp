@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "power/power_functions.h"
+#include "menu/watch_list.h"
 
 BOOLEAN g_userMayWriteSchemes = TRUE;
 LANGID g_fakeUserLanguage;
@@ -16,7 +16,6 @@ bool g_failPathCompaction;
 std::vector<std::wstring> g_compactedPaths;
 std::vector<HMENU> g_loadedMenus;
 std::wstring g_failingValueRead;
-std::vector<std::string> g_schemeSwitches;
 
 namespace {
 
@@ -75,33 +74,13 @@ LSTATUS WINAPI FakeRegQueryValueEx(HKEY key, LPCWSTR name, LPDWORD reserved, LPD
         L"advapi32", "RegQueryValueExW")(key, name, reserved, type, data, size);
 }
 
-const GUID kHighPerformance = {0x8C5E7FDA, 0xE8BF, 0x4A96, {0x9A, 0x85, 0xA6, 0xE2, 0x3A, 0x8C, 0x63, 0x5C}};
-
-DWORD WINAPI GetActive(HKEY, GUID** scheme) {
-    *scheme = static_cast<GUID*>(LocalAlloc(LMEM_ZEROINIT, sizeof(GUID)));
-    return 0;
-}
-
-DWORD WINAPI SetActive(HKEY, const GUID* scheme) {
-    g_schemeSwitches.push_back(memcmp(scheme, &kHighPerformance, sizeof(GUID)) ? "B" : "HP");
-    return 0;
-}
-
-DWORD WINAPI ReadValue(HKEY, const GUID*, const GUID*, const GUID*, DWORD* value) {
-    *value = 5;
-    return 0;
-}
-
-DWORD WINAPI WriteValue(HKEY, const GUID*, const GUID*, const GUID*, DWORD value) {
-    g_schemeSwitches.push_back("min=" + std::to_string(value));
-    return 0;
-}
-
 } // namespace
 
-void UseRecordingPowerManager() {
-    g_power = {GetActive, SetActive, WriteValue, WriteValue, ReadValue, ReadValue};
-    g_schemeSwitches.clear();
+void ClearWatchList() {
+    for (UINT slot = 0; slot < kWatchListSlots; ++slot) {
+        HeapFree(GetProcessHeap(), 0, g_watchList[slot].path);
+        g_watchList[slot] = {};
+    }
 }
 
 void ResetMenuSeams() {

@@ -1,6 +1,7 @@
 // Stand-ins for the parts of Windows the menu tests steer: whether the user may write power
-// schemes, the default languages, the open-file dialog, path compaction, menu creation and
-// registry reads, plus a power manager that records its scheme switches.
+// schemes, the default languages, the open-file and colour dialogs, the shell, path
+// compaction, menu creation and registry reads. ResetMenuSeams also installs the recording
+// power manager.
 #ifndef VELTRANA_TEST_MENU_SEAMS_H
 #define VELTRANA_TEST_MENU_SEAMS_H
 
@@ -10,6 +11,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "recording_power.h"
 
 extern BOOLEAN g_userMayWriteSchemes;
 extern LANGID g_fakeUserLanguage;   // 0: the real one
@@ -33,9 +36,8 @@ extern std::vector<HMENU> g_loadedMenus; // every menu made from a template
 
 extern std::wstring g_failingValueRead; // a value whose data read (not its size query) fails
 
-// Scheme switches of the recording power manager: "HP" on engage, "B" on release.
-extern std::vector<std::string> g_schemeSwitches;
-void UseRecordingPowerManager();
+// Frees every watch-list slot, as a fresh start has them.
+void ClearWatchList();
 
 // Resets every seam to its default.
 void ResetMenuSeams();

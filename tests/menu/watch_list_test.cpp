@@ -45,10 +45,7 @@ class WatchListTest : public IsolatedRegistryTest {
         baseItems = GetMenuItemCount(g_trayMenu);
     }
     void TearDown() override {
-        for (UINT slot = 0; slot < kWatchListSlots; ++slot) {
-            HeapFree(GetProcessHeap(), 0, g_watchList[slot].path);
-            g_watchList[slot] = {};
-        }
+        ClearWatchList();
         DestroyMenu(g_trayMenu);
         g_trayMenu = NULL;
         g_preferredLanguage = 0;

@@ -13,37 +13,16 @@
 #include "power/boost.h"
 #include "power/power_functions.h"
 #include "program_runner.h"
+#include "recording_power.h"
 #include "resources/localized.h"
 #include "scratch_registry.h"
 #include "settings/settings.h"
 #include "watcher/process_scan.h"
 #include "wine_paths.h"
 
-namespace {
-
-std::vector<std::string> s_power; // "HP"/"B" scheme switches, "min=N" minimum-state writes
-const GUID kHighPerformance = {0x8C5E7FDA, 0xE8BF, 0x4A96, {0x9A, 0x85, 0xA6, 0xE2, 0x3A, 0x8C, 0x63, 0x5C}};
-
-DWORD WINAPI GetActive(HKEY, GUID** scheme) {
-    *scheme = static_cast<GUID*>(LocalAlloc(LMEM_ZEROINIT, sizeof(GUID)));
-    return 0;
+extern "C" BOOLEAN WINAPI CanUserWritePwrScheme(void) {
+    return TRUE;
 }
-DWORD WINAPI SetActive(HKEY, const GUID* scheme) {
-    s_power.push_back(memcmp(scheme, &kHighPerformance, sizeof(GUID)) ? "B" : "HP");
-    return 0;
-}
-DWORD WINAPI ReadValue(HKEY, const GUID*, const GUID*, const GUID*, DWORD* value) {
-    *value = 5;
-    return 0;
-}
-DWORD WINAPI WriteValue(HKEY, const GUID*, const GUID*, const GUID*, DWORD value) {
-    s_power.push_back("min=" + std::to_string(value));
-    return 0;
-}
-
-} // namespace
-
-extern "C" BOOLEAN WINAPI CanUserWritePwrScheme(void) { return TRUE; }
 
 namespace {
 
@@ -71,8 +50,7 @@ class ProcessScanTest : public IsolatedRegistryTest {
 
     void SetUp() override {
         IsolatedRegistryTest::SetUp();
-        g_power = {GetActive, SetActive, WriteValue, WriteValue, ReadValue, ReadValue};
-        s_power.clear();
+        UseRecordingPowerManager();
         g_boostMethod = 0;
         g_preferredLanguage = 0x0409;
         g_trayMenu = LoadTrayMenu();
@@ -123,7 +101,9 @@ class ProcessScanTest : public IsolatedRegistryTest {
     static bool EntryChecked(UINT slot) {
         return (GetMenuState(g_trayMenu, WatchListEntryPosition(slot), MF_BYPOSITION) & MF_CHECKED) != 0;
     }
-    static SIZE_T Capacity() { return HeapSize(GetProcessHeap(), 0, g_processTable) / sizeof(TrackedProcess); }
+    static SIZE_T Capacity() {
+        return HeapSize(GetProcessHeap(), 0, g_processTable) / sizeof(TrackedProcess);
+    }
     static SIZE_T Tracked() {
         SIZE_T count = 0;
         for (SIZE_T i = 0; i < Capacity(); ++i)
@@ -153,12 +133,12 @@ TEST_F(ProcessScanTest, WatchedProgramEngagesWhileItRuns) {
     EXPECT_TRUE(g_engaged);
     EXPECT_TRUE(EntryChecked(3));
     ScanProcesses(); // nothing changed: nothing done
-    EXPECT_EQ(Power({"HP"}), s_power);
+    EXPECT_EQ(Power({"HP"}), g_schemeSwitches);
     End(0);
     ScanProcesses();
     EXPECT_FALSE(g_engaged);
     EXPECT_FALSE(EntryChecked(3));
-    EXPECT_EQ(Power({"HP", "B"}), s_power);
+    EXPECT_EQ(Power({"HP", "B"}), g_schemeSwitches);
 }
 
 TEST_F(ProcessScanTest, TwoCopiesKeepTheBoostUntilBothEnd) {
@@ -174,7 +154,7 @@ TEST_F(ProcessScanTest, TwoCopiesKeepTheBoostUntilBothEnd) {
     End(1);
     ScanProcesses();
     EXPECT_FALSE(g_engaged);
-    EXPECT_EQ(Power({"HP", "B"}), s_power);
+    EXPECT_EQ(Power({"HP", "B"}), g_schemeSwitches);
 }
 
 TEST_F(ProcessScanTest, DisabledEntryNeitherChecksNorEngagesUntilAllowed) {
@@ -217,7 +197,7 @@ TEST_F(ProcessScanTest, OtherModesTouchNothing) {
         ScanProcesses();
         EXPECT_EQ(0u, Tracked()) << mode;
         EXPECT_FALSE(EntryChecked(0));
-        EXPECT_TRUE(s_power.empty());
+        EXPECT_TRUE(g_schemeSwitches.empty());
         EXPECT_TRUE(g_reevaluate); // kept for the first pass back in Automatic
     }
     CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
@@ -230,12 +210,12 @@ TEST_F(ProcessScanTest, MethodChangedWhileEngagedReengagesByTheNewMethodAtTheNex
     Watch(0, path, 1);
     LoadWatchList();
     ScanProcesses();
-    ASSERT_EQ(Power({"HP"}), s_power);
+    ASSERT_EQ(Power({"HP"}), g_schemeSwitches);
     HandleMenuCommand(NULL, IDM_METHOD_MIN_FREQUENCY);
     EXPECT_FALSE(g_engaged);
     ScanProcesses();
     EXPECT_TRUE(g_engaged);
-    EXPECT_EQ(Power({"HP", "B", "min=100", "min=100", "B"}), s_power);
+    EXPECT_EQ(Power({"HP", "B", "min=100", "min=100", "B"}), g_schemeSwitches);
     g_boostMethod = 0; // the store is this test's own
 }
 
