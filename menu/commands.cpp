@@ -127,10 +127,10 @@ static void ChooseLanguage(UINT id) {
 }
 
 LRESULT HandleMenuCommand(HWND window, WPARAM id) {
-    // The watch-list commands of all 2048 slots; a non-zero high word never matches.
+    // The watch-list commands of all 2048 slots (they ask for a re-match themselves); a
+    // non-zero high word never matches.
     if (id - IDM_PROGRAM_BASE <= 0x8000) {
         HandleWatchListCommand(static_cast<UINT>(id));
-        g_reevaluate = 1;
         return 0;
     }
     switch (id) {
