@@ -14,6 +14,7 @@
 #include "menu/tray_menu.h"
 #include "power/boost.h"
 #include "power/power_functions.h"
+#include "recording_power.h"
 #include "settings/settings.h"
 
 namespace {
@@ -33,7 +34,6 @@ struct MenuCall {
 std::vector<MenuCall> s_menus;
 DWORD s_now = 100000;
 BOOL s_rightAligned;
-int s_schemeSets;
 
 BOOL WINAPI FakeShellNotifyIcon(DWORD action, PNOTIFYICONDATAW data) {
     s_shell.push_back({action, *data});
@@ -64,18 +64,10 @@ BOOL WINAPI FakeSystemParametersInfo(UINT action, UINT param, void* value, UINT 
         *static_cast<BOOL*>(value) = s_rightAligned;
         return TRUE;
     }
-    return SystemParametersInfoW(action, param, value, flags);
-}
-
-// A power manager whose only scheme switch is counted, to see a boost undone.
-DWORD WINAPI GetActive(HKEY, GUID** scheme) {
-    *scheme = static_cast<GUID*>(LocalAlloc(LMEM_ZEROINIT, sizeof(GUID)));
-    (*scheme)->Data1 = 1;
-    return 0;
-}
-DWORD WINAPI SetActive(HKEY, const GUID*) {
-    ++s_schemeSets;
-    return 0;
+    // This file's own SystemParametersInfoW would come back here: call the system's.
+    static auto real = reinterpret_cast<BOOL(WINAPI*)(UINT, UINT, void*, UINT)>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32"), "SystemParametersInfoW")));
+    return real(action, param, value, flags);
 }
 
 } // namespace
@@ -112,9 +104,8 @@ class TrayWindowTest : public ::testing::Test {
         s_menus.clear();
         s_failAction = 0xFFFFFFFF;
         s_rightAligned = FALSE;
-        g_power = {GetActive, SetActive, NULL, NULL, NULL, NULL};
+        UseRecordingPowerManager();
         g_boostMethod = 0;
-        s_schemeSets = 0;
         g_trayMenu = LoadTrayMenu();
         ASSERT_TRUE(g_trayMenu != NULL);
         CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
@@ -294,10 +285,10 @@ TEST_F(TrayWindowTest, EndOfSessionReleasesTheBoostThenQuitsWith1115) {
     window = Create();
     EngageBoost();
     ASSERT_TRUE(g_engaged);
-    int before = s_schemeSets;
+    size_t before = g_schemeSwitches.size();
     EXPECT_EQ(TRUE, SendMessageW(window, WM_QUERYENDSESSION, 0, 0));
     EXPECT_FALSE(g_engaged);
-    EXPECT_EQ(before + 1, s_schemeSets); // the previous scheme went back
+    EXPECT_EQ(before + 1, g_schemeSwitches.size()); // the previous scheme went back
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(static_cast<long long>(ERROR_SHUTDOWN_IN_PROGRESS), PendingQuitCode());
 }

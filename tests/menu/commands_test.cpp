@@ -33,11 +33,7 @@ class CommandsTest : public IsolatedRegistryTest {
         g_colorBorder = 0x80000000;
         g_colorFrequency = 0x008080FF;
         g_colorActive = 0xFFFFFFFF;
-        g_trayMenu = LoadTrayMenu();
-        ASSERT_TRUE(g_trayMenu != NULL);
-        g_lastModeCommand = IDM_AUTOMATIC;
-        CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
-        RefreshTrayMenu();
+        ASSERT_TRUE(LoadStartupTrayMenu());
         g_reevaluate = 0;
         g_forceRedraw = 0;
     }

@@ -2,6 +2,8 @@
 
 #include <shlwapi.h>
 
+#include "menu/menu_ids.h"
+#include "menu/tray_menu.h"
 #include "menu/watch_list.h"
 
 BOOLEAN g_userMayWriteSchemes = TRUE;
@@ -75,6 +77,16 @@ LSTATUS WINAPI FakeRegQueryValueEx(HKEY key, LPCWSTR name, LPDWORD reserved, LPD
 }
 
 } // namespace
+
+bool LoadStartupTrayMenu() {
+    g_trayMenu = LoadTrayMenu();
+    if (!g_trayMenu)
+        return false;
+    g_lastModeCommand = IDM_AUTOMATIC;
+    CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
+    RefreshTrayMenu();
+    return true;
+}
 
 void ClearWatchList() {
     for (UINT slot = 0; slot < kWatchListSlots; ++slot) {

@@ -36,6 +36,10 @@ extern std::vector<HMENU> g_loadedMenus; // every menu made from a template
 
 extern std::wstring g_failingValueRead; // a value whose data read (not its size query) fails
 
+// The tray menu as start-up leaves it: loaded, Automatic checked, last mode Automatic,
+// refreshed. False if the menu cannot be loaded.
+bool LoadStartupTrayMenu();
+
 // Frees every watch-list slot, as a fresh start has them.
 void ClearWatchList();
 

@@ -22,12 +22,7 @@ class TrayMenuTest : public IsolatedRegistryTest {
         g_preferredLanguage = 0x0409;
         g_boostMethod = 0;
         g_borders = 1;
-        // As at start-up: the menu loaded, Automatic checked, then refreshed.
-        g_trayMenu = LoadTrayMenu();
-        ASSERT_TRUE(g_trayMenu != NULL);
-        g_lastModeCommand = IDM_AUTOMATIC;
-        CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
-        RefreshTrayMenu();
+        ASSERT_TRUE(LoadStartupTrayMenu());
     }
     void TearDown() override {
         ReleaseBoost();
