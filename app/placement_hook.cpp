@@ -3,8 +3,7 @@
 #include <shellapi.h>
 
 #include "app/placement.h"
-
-BYTE g_placeNextDialog;
+#include "common/flags.h"
 
 // Runs after a window procedure of this thread has handled a sent message, so a dialog that
 // places itself in WM_INITDIALOG is already placed and this placement wins. The hook's
@@ -17,7 +16,10 @@ LRESULT CALLBACK DialogPlacementHook(int code, WPARAM wParam, LPARAM lParam) {
         GetCursorPos(&cursor);
         MONITORINFO monitor;
         monitor.cbSize = sizeof(monitor);
-        if (GetMonitorInfoW(MonitorFromPoint(cursor, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+        RECT dialog;
+        // Without the monitor or the dialog's size there is nothing sound to move it to.
+        if (GetMonitorInfoW(MonitorFromPoint(cursor, MONITOR_DEFAULTTOPRIMARY), &monitor) &&
+            GetWindowRect(call->hwnd, &dialog)) {
             UINT edge = ABE_BOTTOM;
             HWND taskbar = FindWindowW(L"Shell_TrayWnd", NULL);
             if (taskbar) {
@@ -28,8 +30,6 @@ LRESULT CALLBACK DialogPlacementHook(int code, WPARAM wParam, LPARAM lParam) {
                 if (SHAppBarMessage(ABM_GETTASKBARPOS, &bar))
                     edge = bar.uEdge;
             }
-            RECT dialog;
-            GetWindowRect(call->hwnd, &dialog);
             OffsetRect(&dialog, -dialog.left, -dialog.top);
             PlacementRect work = {monitor.rcWork.left, monitor.rcWork.top, monitor.rcWork.right,
                                   monitor.rcWork.bottom};

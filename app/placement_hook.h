@@ -4,9 +4,6 @@
 
 #include <windows.h>
 
-// Set right before the program opens a common dialog; the hook clears it.
-extern BYTE g_placeNextDialog;
-
 LRESULT CALLBACK DialogPlacementHook(int code, WPARAM wParam, LPARAM lParam);
 
 #endif

@@ -3,9 +3,12 @@
 #include <windows.h>
 #include <dbt.h>
 #include <string.h>
+#include <type_traits>
 
 #include "app/placement_hook.h"
 #include "app/tray_window.h"
+#include "common/names.h"
+#include "common/system_library.h"
 #include "icon/cell_layout.h"
 #include "icon/renderer.h"
 #include "menu/menu_ids.h"
@@ -23,7 +26,8 @@
 typedef BOOL(WINAPI* SetWaitableTimerExFn)(HANDLE timer, const LARGE_INTEGER* dueTime, LONG period,
                                            PTIMERAPCROUTINE routine, LPVOID argument,
                                            PREASON_CONTEXT wakeContext, ULONG tolerableDelay);
-typedef decltype(&ChangeWindowMessageFilter) ChangeWindowMessageFilterFn;
+typedef BOOL(WINAPI* ChangeWindowMessageFilterFn)(UINT message, DWORD flag);
+static_assert(std::is_same<decltype(&ChangeWindowMessageFilter), ChangeWindowMessageFilterFn>::value, "");
 
 // Without SetWaitableTimerEx the timers keep their periods but cannot be coalesced.
 static BOOL WINAPI SetWaitableTimerFallback(HANDLE timer, const LARGE_INTEGER* dueTime, LONG period,
@@ -64,19 +68,15 @@ static int FailStartup() {
 }
 
 static void LookUpOptionalFunctions() {
-    HMODULE user32 = GetModuleHandleW(L"USER32");
-    FARPROC filter = user32 ? GetProcAddress(user32, "ChangeWindowMessageFilter") : NULL;
-    if (filter) {
+    ChangeWindowMessageFilterFn change;
+    if (FindFunction(GetModuleHandleW(L"USER32"), "ChangeWindowMessageFilter", &change)) {
         // Lets the two broadcasts through to a process running at a higher integrity level.
-        ChangeWindowMessageFilterFn change =
-            reinterpret_cast<ChangeWindowMessageFilterFn>(reinterpret_cast<void (*)()>(filter));
         change(g_taskbarCreatedMessage, MSGFLT_ADD);
         change(g_terminateMessage, MSGFLT_ADD);
     }
-    HMODULE kernel32 = GetModuleHandleW(L"KERNEL32");
-    FARPROC timer = kernel32 ? GetProcAddress(kernel32, "SetWaitableTimerEx") : NULL;
-    if (timer)
-        s_startTimer = reinterpret_cast<SetWaitableTimerExFn>(reinterpret_cast<void (*)()>(timer));
+    SetWaitableTimerExFn timer;
+    if (FindFunction(GetModuleHandleW(L"KERNEL32"), "SetWaitableTimerEx", &timer))
+        s_startTimer = timer;
 }
 
 static bool StartTimer(HANDLE timer, LONG periodMs, ULONG tolerableDelayMs) {
@@ -119,7 +119,8 @@ static int RunMainLoop(HWND window, HANDLE* timers, HHOOK hook) {
     for (;;) {
         DWORD result = MsgWaitForMultipleObjectsEx(2, timers, INFINITE, QS_ALLINPUT, 0);
         if (result == WAIT_OBJECT_0 + kFastTimer) {
-            RenderTrayIcon(window);
+            if (HICON icon = RenderTrayIcon())
+                ShowTrayIcon(window, icon);
         } else if (result == WAIT_OBJECT_0 + kSlowTimer) {
             ScanProcesses();
         } else if (result != WAIT_OBJECT_0 + 2) {
@@ -136,22 +137,25 @@ static int RunMainLoop(HWND window, HANDLE* timers, HHOOK hook) {
 }
 
 int RunProgram(int argc, char** argv) {
-    g_terminateMessage = RegisterWindowMessageW(L"Quobit::Veltrana::Terminate");
+    // Before anything loads a DLL by name: not from the program's folder or the current one.
+    RestrictDllSearchToSystem();
+    g_terminateMessage = RegisterWindowMessageW(VELTRANA_TERMINATE_MESSAGE);
     if (argc > 1 && strcmp(argv[1], "-terminate") == 0)
         return RequestTermination();
 
-    // One instance per logon session. The handle stays open until the process ends.
+    // One instance per logon session. The handle stays open until the process ends. Without
+    // it the program cannot know whether it runs twice: it ends with the reason.
     SetLastError(0);
-    HANDLE singleton = CreateMutexW(NULL, FALSE, L"Quobit::Veltrana::Singleton");
+    HANDLE singleton = CreateMutexW(NULL, FALSE, VELTRANA_SINGLETON_MUTEX);
     if (!singleton)
-        return 0;
+        return static_cast<int>(GetLastError());
     DWORD mutexError = GetLastError();
     if (mutexError == ERROR_ACCESS_DENIED || mutexError == ERROR_ALREADY_EXISTS)
         return static_cast<int>(mutexError);
 
     if (!LookupPowerFunctions())
         return static_cast<int>(GetLastError());
-    g_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
+    g_taskbarCreatedMessage = RegisterWindowMessageW(VELTRANA_TASKBAR_CREATED_MESSAGE);
     LookUpOptionalFunctions();
 
     LoadSettings();
@@ -174,7 +178,7 @@ int RunProgram(int argc, char** argv) {
     windowClass.lpfnWndProc = BootstrapWindowProc;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(NULL, IDC_ARROW);
-    windowClass.lpszClassName = L"BLANK";
+    windowClass.lpszClassName = VELTRANA_TRAY_WINDOW_CLASS;
     if (!RegisterClassW(&windowClass))
         return FailStartup();
     if (!StartTimer(timers[kFastTimer], 50, 50))
@@ -188,7 +192,7 @@ int RunProgram(int argc, char** argv) {
 
     // A top-level window (not message-only): the terminate message and "TaskbarCreated"
     // arrive as broadcasts. Its creation adds the tray icon.
-    HWND window = CreateWindowExW(0, L"BLANK", L"", 0, 0, 0, 0, 0, NULL, NULL, instance,
+    HWND window = CreateWindowExW(0, VELTRANA_TRAY_WINDOW_CLASS, L"", 0, 0, 0, 0, 0, NULL, NULL, instance,
                                   reinterpret_cast<LPVOID>(TrayWindowProc));
     if (!window)
         return FailStartup();

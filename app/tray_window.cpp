@@ -3,13 +3,13 @@
 #include <shellapi.h>
 
 #include "icon/cell_layout.h"
-#include "icon/renderer.h"
 #include "menu/commands.h"
 #include "menu/tray_menu.h"
 #include "power/boost.h"
 
 UINT g_terminateMessage;
 UINT g_taskbarCreatedMessage;
+HICON g_currentTrayIcon;
 
 static DWORD s_lastSelectTime;   // tick of the last first activation of a pair
 static DWORD s_lastButtonUpTime; // tick of the last button release on the icon
@@ -42,6 +42,13 @@ bool UpdateTrayIcon(HWND window, HICON icon) {
     data.uFlags = NIF_ICON;
     data.hIcon = icon;
     return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+void ShowTrayIcon(HWND window, HICON icon) {
+    UpdateTrayIcon(window, icon);
+    if (g_currentTrayIcon)
+        DestroyIcon(g_currentTrayIcon);
+    g_currentTrayIcon = icon;
 }
 
 void RemoveTrayIcon(HWND window) {

@@ -5,11 +5,17 @@
 
 #include <windows.h>
 
-#define WM_TRAYICON WM_APP // the tray icon's callback message
-enum { kTrayIconId = 1 };
+#include "common/names.h"
+
+#define WM_TRAYICON VELTRANA_WM_TRAYICON // the tray icon's callback message
+enum { kTrayIconId = VELTRANA_TRAY_ICON_ID };
 
 extern UINT g_terminateMessage;      // "Quobit::Veltrana::Terminate"
 extern UINT g_taskbarCreatedMessage; // "TaskbarCreated"
+
+// The icon the tray shows: the placeholder at start, then each painted icon. Added again
+// with it after a shell restart.
+extern HICON g_currentTrayIcon;
 
 LRESULT CALLBACK BootstrapWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -17,5 +23,9 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 bool AddTrayIcon(HWND window, HICON icon);
 bool UpdateTrayIcon(HWND window, HICON icon);
 void RemoveTrayIcon(HWND window);
+
+// Shows a newly painted icon, then destroys the one it replaces; the new one becomes current
+// even when the tray refused it, so that it shows when the icon is next added.
+void ShowTrayIcon(HWND window, HICON icon);
 
 #endif

@@ -32,6 +32,8 @@ add_library(veltrana_resources OBJECT resources/veltrana.rc)
 target_include_directories(veltrana_resources PRIVATE ${resources_out} ${CMAKE_SOURCE_DIR}/resources)
 
 add_library(veltrana_program STATIC
+    common/flags.cpp
+    common/system_library.cpp
     app/placement_hook.cpp
     app/program.cpp
     app/tray_window.cpp
@@ -47,7 +49,7 @@ add_library(veltrana_program STATIC
     watcher/process_scan.cpp)
 target_compile_options(veltrana_program PRIVATE ${VELTRANA_PROGRAM_FLAGS})
 target_link_libraries(veltrana_program PUBLIC veltrana_cores
-    user32 gdi32 shell32 shlwapi comdlg32 advapi32 powrprof psapi)
+    user32 gdi32 shell32 shlwapi comdlg32 advapi32 psapi)
 
 add_executable(veltrana WIN32 app/main.cpp $<TARGET_OBJECTS:veltrana_resources>)
 target_compile_options(veltrana PRIVATE ${VELTRANA_PROGRAM_FLAGS})

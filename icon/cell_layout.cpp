@@ -1,5 +1,6 @@
 #include "icon/cell_layout.h"
 
+#include "common/flags.h"
 #include "settings/settings.h"
 
 int g_iconWidth;
@@ -7,7 +8,6 @@ int g_iconHeight;
 int g_iconPixelCount;
 UINT g_processorCount = 1;
 CellRecord g_cells[kMaxProcessors];
-BYTE g_forceRedraw;
 
 // The topology walk reads the records by the layout of this build.
 static_assert(sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION) == (sizeof(void*) == 8 ? 32 : 24),

@@ -11,11 +11,11 @@ extern int g_iconHeight; // SM_CYSMICON
 extern int g_iconPixelCount;
 extern UINT g_processorCount; // 1 .. 64
 extern CellRecord g_cells[kMaxProcessors];
-extern BYTE g_forceRedraw; // the next renderer tick repaints whatever the processors report
 
 void InitIconMetrics();
 
-// Recomputes the processor count and the layout, and asks for a full repaint. Always true.
+// Recomputes the processor count and the layout, and asks for a full repaint (g_forceRedraw).
+// Always true.
 bool ComputeCellLayout();
 
 #endif

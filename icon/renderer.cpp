@@ -1,12 +1,12 @@
 #include "icon/renderer.h"
 
-#include <powrprof.h>
 #include <string.h>
-#include "app/tray_window.h"
+#include "common/flags.h"
 #include "icon/cell_layout.h"
+#include "icon/renderer_state.h"
+#include "power/power_functions.h"
 #include "settings/settings.h"
 
-HICON g_currentTrayIcon;
 ProcessorReading g_powerTable[kMaxProcessors];
 ProcessorReading g_powerSnapshot[kMaxProcessors];
 UINT g_unchangedTicks;
@@ -38,14 +38,14 @@ ULONGLONG FileTimeValue(const FILETIME& time) {
     return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-// Paints the icon from this tick's readings and hands it to the tray. The buffers are
-// temporaries on the stack, sized by the icon.
-void Repaint(HWND window, bool activity) {
+// Paints the icon from this tick's readings. The buffers are temporaries on the stack, sized
+// by the icon.
+HICON Repaint(bool activity) {
     g_unchangedTicks = 0;
     const int width = g_iconWidth;
     const int height = g_iconHeight;
     if (width <= 0 || height <= 0)
-        return; // no icon size: nothing to paint and no bitmap to make
+        return NULL; // no icon size: nothing to paint and no bitmap to make
     // A one-bit bitmap's rows are padded to 16 bits; the mask stays all zero.
     const size_t colourBytes = static_cast<size_t>(width) * height * sizeof(DWORD);
     const size_t maskBytes = static_cast<size_t>((width + 15) / 16 * 2) * height;
@@ -60,32 +60,25 @@ void Repaint(HWND window, bool activity) {
 
     HBITMAP colourBitmap = CreateBitmap(width, height, 1, 32, colours);
     if (colourBitmap == NULL)
-        return;
+        return NULL;
     HBITMAP maskBitmap = CreateBitmap(width, height, 1, 1, mask);
     if (maskBitmap == NULL) {
         DeleteObject(colourBitmap);
-        return;
+        return NULL;
     }
     ICONINFO info = {TRUE, 0, 0, maskBitmap, colourBitmap};
     HICON icon = CreateIconIndirect(&info);
-    if (icon != NULL) {
-        // The tray shows the new icon before the old one goes, and a failed update still
-        // leaves the new icon current for the next time the tray icon is added.
-        UpdateTrayIcon(window, icon);
-        if (g_currentTrayIcon != NULL)
-            DestroyIcon(g_currentTrayIcon);
-        g_currentTrayIcon = icon;
-    }
     // The icon holds copies of both bitmaps.
     DeleteObject(maskBitmap);
     DeleteObject(colourBitmap);
+    return icon;
 }
 
 } // namespace
 
-void RenderTrayIcon(HWND window) {
-    if (CallNtPowerInformation(ProcessorInformation, NULL, 0, g_powerTable, sizeof(g_powerTable)) != 0)
-        return;
+HICON RenderTrayIcon() {
+    if (g_power.CallNtPowerInformation(ProcessorInformation, NULL, 0, g_powerTable, sizeof(g_powerTable)) != 0)
+        return NULL;
     UINT count = g_processorCount;
     if (count > kMaxProcessors)
         count = kMaxProcessors;
@@ -132,5 +125,6 @@ void RenderTrayIcon(HWND window) {
     }
 
     if (activity || changed)
-        Repaint(window, activity);
+        return Repaint(activity);
+    return NULL;
 }

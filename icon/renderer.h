@@ -3,22 +3,10 @@
 #define VELTRANA_RENDERER_H
 
 #include <windows.h>
-#include "painter.h"
 
-// The icon the tray shows: the placeholder at start, then each painted icon.
-extern HICON g_currentTrayIcon;
-
-// The readings of this tick (refilled each tick, sorted by Number) and of the last tick
-// they were compared on.
-extern ProcessorReading g_powerTable[kMaxProcessors];
-extern ProcessorReading g_powerSnapshot[kMaxProcessors];
-// Ticks since the last repaint whose readings were compared and found unchanged.
-extern UINT g_unchangedTicks;
-// GetSystemTimes of the previous tick, in 100-ns units.
-extern ULONGLONG g_previousIdleTime;
-extern ULONGLONG g_previousKernelTime;
-extern ULONGLONG g_previousUserTime;
-
-void RenderTrayIcon(HWND window);
+// One tick: reads the processors and the system times and, when the picture has to change,
+// paints a new icon and returns it; the caller shows it and owns it from then on. Null when
+// nothing changed or painting failed.
+HICON RenderTrayIcon();
 
 #endif

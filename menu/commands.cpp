@@ -3,7 +3,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
-#include "app/placement_hook.h"
+#include "common/flags.h"
 #include "icon/cell_layout.h"
 #include "menu/menu_ids.h"
 #include "menu/tray_menu.h"
@@ -11,7 +11,6 @@
 #include "power/boost.h"
 #include "resources/localized.h"
 #include "settings/settings.h"
-#include "watcher/process_scan.h"
 
 static const wchar_t kHomePage[] = L"http://www.korvath.example/";
 static const wchar_t kProductPage[] = L"http://www.korvath.example/korvath/www/index.php?id=13004";
@@ -42,7 +41,7 @@ static void ChooseMethod(UINT id) {
     // Undone by the method that applied it, before the method changes.
     ReleaseBoost();
     g_boostMethod = id - IDM_METHOD_SCHEME;
-    WriteSettingValue(L"mode", REG_DWORD, &g_boostMethod, sizeof(g_boostMethod));
+    WriteSettingDword(L"mode", g_boostMethod);
     if (IsMenuItemChecked(IDM_FULL_THROTTLE))
         EngageBoost();
     RefreshTrayMenu();
@@ -51,12 +50,17 @@ static void ChooseMethod(UINT id) {
 
 static void ToggleBorders() {
     g_borders = g_borders ? 0 : 1;
-    WriteSettingValue(L"borders", REG_DWORD, &g_borders, sizeof(g_borders));
+    WriteSettingDword(L"borders", g_borders);
     ComputeCellLayout();
     RefreshTrayMenu();
 }
 
 static void PickColor(HWND window, UINT id) {
+    // The open dialog's own message loop keeps the tray menu usable; a second colour dialog
+    // opened from it would overwrite the custom colours with whichever closed last.
+    static BYTE s_dialogOpen;
+    if (s_dialogOpen)
+        return;
     DWORD* color;
     DWORD alpha;
     const wchar_t* name;
@@ -71,18 +75,9 @@ static void PickColor(HWND window, UINT id) {
         color = &g_colorActive, alpha = 0xFF000000, name = L"color::active";
         break;
     }
-    // Shorter stored data fills only the first colours. Longer data is not read at all: the
-    // buffer's contents are undefined when the read reports more data.
+    // Shorter stored data fills only the first colours; longer data is not read at all.
     COLORREF custom[16] = {};
-    HKEY key;
-    if (OpenSettingsKeyForRead(&key)) {
-        COLORREF stored[16] = {};
-        DWORD size = sizeof(stored);
-        if (RegQueryValueExW(key, L"color::custom", NULL, NULL, reinterpret_cast<BYTE*>(stored), &size) ==
-            ERROR_SUCCESS)
-            CopyMemory(custom, stored, sizeof(custom));
-        RegCloseKey(key);
-    }
+    ReadSettingBytes(L"color::custom", custom, sizeof(custom));
     CHOOSECOLORW dialog;
     ZeroMemory(&dialog, sizeof(dialog));
     dialog.lStructSize = sizeof(dialog);
@@ -90,23 +85,22 @@ static void PickColor(HWND window, UINT id) {
     dialog.rgbResult = ColorWordToColorref(*color);
     dialog.lpCustColors = custom;
     dialog.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
+    s_dialogOpen = 1;
     g_placeNextDialog = 1;
-    if (!ChooseColorW(&dialog))
+    BOOL chosen = ChooseColorW(&dialog);
+    s_dialogOpen = 0;
+    if (!chosen)
         return; // cancelled: not even edited custom colours are kept
     g_forceRedraw = 1;
     *color = ColorrefToColorWord(dialog.rgbResult) | alpha;
-    if (!OpenSettingsKeyForWrite(&key))
-        return;
-    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(color), sizeof(*color));
-    RegSetValueExW(key, L"color::custom", 0, REG_BINARY, reinterpret_cast<const BYTE*>(custom),
-                   sizeof(custom));
-    RegCloseKey(key);
+    WriteSettingDword(name, *color);
+    WriteSettingBytes(L"color::custom", custom, sizeof(custom));
 }
 
 static void ChooseLanguage(UINT id) {
     g_languageSetting = id == IDM_LANG_CZECH ? MAKELANGID(LANG_CZECH, SUBLANG_DEFAULT)
                                              : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-    WriteSettingValue(L"language", REG_DWORD, &g_languageSetting, sizeof(g_languageSetting));
+    WriteSettingDword(L"language", g_languageSetting);
     g_preferredLanguage = LOWORD(g_languageSetting);
     // The operating mode lives only in the menu's check marks; carry it over.
     UINT mode = 0;

@@ -1,7 +1,5 @@
 #include "menu/tray_menu.h"
 
-#include <powrprof.h>
-
 #include "menu/menu_ids.h"
 #include "power/boost.h"
 #include "power/power_functions.h"
@@ -34,7 +32,8 @@ bool IsMenuItemChecked(UINT id) {
 }
 
 void RefreshTrayMenu() {
-    bool available = CanUserWritePwrScheme() && g_power.PowerSetActiveScheme != NULL;
+    bool available = g_power.CanUserWritePwrScheme && g_power.CanUserWritePwrScheme() &&
+                     g_power.PowerSetActiveScheme != NULL;
     if (available) {
         // The default item is what a double-click on the icon does.
         if (IsMenuItemChecked(IDM_FULL_THROTTLE))

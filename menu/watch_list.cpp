@@ -3,26 +3,18 @@
 #include <commdlg.h>
 #include <shlwapi.h>
 
-#include "app/placement_hook.h"
+#include "common/flags.h"
 #include "menu/menu_ids.h"
 #include "menu/tray_menu.h"
 #include "resources/localized.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
-#include "watcher/process_scan.h"
 
 WatchListSlot g_watchList[kWatchListSlots];
 
 enum { kCaptionUnits = 260, kFileUnits = 32768, kFilterUnits = 2048 };
 
 static BYTE s_addInProgress; // the open-file dialog of an add is showing
-
-static void FormatPathName(wchar_t* name, UINT slot) {
-    wsprintfW(name, L"program#%u", slot);
-}
-static void FormatEnabledName(wchar_t* name, UINT slot) {
-    wsprintfW(name, L"program#%u::enabled", slot);
-}
 
 static void FreeSlot(UINT slot) {
     if (g_watchList[slot].path)
@@ -32,30 +24,11 @@ static void FreeSlot(UINT slot) {
 }
 
 UINT WatchListEntryPosition(UINT slot) {
-    UINT above = 0;
+    UINT above = kWatchListFirstPosition;
     for (UINT s = slot + 1; s < kWatchListSlots; ++s)
         if (g_watchList[s].path)
             ++above;
-    return 4 + above;
-}
-
-// Reads one "program#N" path. The block is zero-filled and one unit longer than the data, so
-// a value written without its terminating NUL still ends in one. A failed read leaves the
-// slot free rather than holding a partial path.
-static wchar_t* ReadProgramPath(HKEY key, const wchar_t* name) {
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key, name, NULL, &type, NULL, &size) != ERROR_SUCCESS || type != REG_SZ)
-        return NULL;
-    wchar_t* path =
-        static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size + sizeof(wchar_t)));
-    if (!path)
-        return NULL;
-    DWORD read = size;
-    if (RegQueryValueExW(key, name, NULL, NULL, reinterpret_cast<BYTE*>(path), &read) != ERROR_SUCCESS) {
-        HeapFree(GetProcessHeap(), 0, path);
-        return NULL;
-    }
-    return path;
+    return above;
 }
 
 void LoadWatchList() {
@@ -64,25 +37,18 @@ void LoadWatchList() {
     for (UINT slot = 0; slot < kWatchListSlots; ++slot)
         FreeSlot(slot);
     HKEY key;
-    if (!OpenSettingsKeyForRead(&key))
+    if (!OpenStoredPrograms(&key))
         return;
-    wchar_t name[64];
     for (UINT slot = 0; slot < kWatchListSlots; ++slot) {
-        FormatPathName(name, slot);
-        wchar_t* path = ReadProgramPath(key, name);
-        if (!path)
+        bool enabled = false;
+        g_watchList[slot].path = ReadStoredProgram(key, slot, &enabled);
+        if (!g_watchList[slot].path)
             continue;
-        g_watchList[slot].path = path;
-        // A missing value means disabled. Data too long for 4 bytes is not trusted either.
-        DWORD enabled = 0, size = sizeof(enabled);
-        FormatEnabledName(name, slot);
-        if (RegQueryValueExW(key, name, NULL, NULL, reinterpret_cast<BYTE*>(&enabled), &size) !=
-            ERROR_SUCCESS)
-            enabled = 0;
-        g_watchList[slot].enabled = enabled != 0;
-        InsertWatchListEntry(slot);
+        g_watchList[slot].enabled = enabled;
+        if (!InsertWatchListEntry(slot))
+            FreeSlot(slot);
     }
-    RegCloseKey(key);
+    CloseStoredPrograms(key);
 }
 
 static void SetAllowDisableStates(HMENU menu, UINT slot) {
@@ -113,13 +79,13 @@ static void BuildCaption(wchar_t* caption, const wchar_t* path) {
     lstrcpynW(caption, tail, kCaptionUnits);
 }
 
-void InsertWatchListEntry(UINT slot) {
+bool InsertWatchListEntry(UINT slot) {
     const wchar_t* path = g_watchList[slot].path;
     if (!path)
-        return;
+        return false;
     HMENU submenu = DetachFirstPopup(LoadLocalizedMenu(IDR_PROGRAM_MENU));
     if (!submenu)
-        return;
+        return false;
 
     // Position 0 is the grey line with the full path.
     MENUITEMINFOW item;
@@ -143,9 +109,10 @@ void InsertWatchListEntry(UINT slot) {
     if (!InsertMenuW(g_trayMenu, WatchListEntryPosition(slot), MF_BYPOSITION | MF_POPUP,
                      reinterpret_cast<UINT_PTR>(submenu), caption)) {
         DestroyMenu(submenu);
-        return;
+        return false;
     }
     RemoveMenu(g_trayMenu, IDM_LIST_EMPTY, MF_BYCOMMAND);
+    return true;
 }
 
 // "Programs (*.exe)\0*.exe\0All files (*.*)\0*.*\0\0"
@@ -210,21 +177,14 @@ void AddWatchedProgram(HWND window) {
             CopyMemory(path, file, size);
             g_watchList[slot].path = path;
             g_watchList[slot].enabled = 1;
-            InsertWatchListEntry(slot);
-            g_reevaluate = 1;
+            if (InsertWatchListEntry(slot))
+                g_reevaluate = 1;
+            else
+                FreeSlot(slot);
         }
-        // Written even when the copy failed: the program is then on the list from the next
-        // start on.
-        HKEY key;
-        if (OpenSettingsKeyForWrite(&key)) {
-            wchar_t name[64];
-            DWORD one = 1;
-            FormatPathName(name, slot);
-            RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(file), size);
-            FormatEnabledName(name, slot);
-            RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof(one));
-            RegCloseKey(key);
-        }
+        // Stored even when the entry could not be made: the program is then on the list from
+        // the next start on.
+        StoreProgram(slot, file);
     }
     HeapFree(heap, 0, filter);
     HeapFree(heap, 0, file);
@@ -239,25 +199,13 @@ void HandleWatchListCommand(UINT id) {
     // where a position computed for a free slot would name an unrelated item.
     if (slot >= kWatchListSlots || !g_watchList[slot].path)
         return;
-    wchar_t name[64];
-    HKEY key;
     if (k == IDM_PROGRAM_ALLOW || k == IDM_PROGRAM_BLOCK) {
-        DWORD enabled = k == IDM_PROGRAM_ALLOW;
-        g_watchList[slot].enabled = static_cast<BYTE>(enabled);
-        if (OpenSettingsKeyForWrite(&key)) {
-            FormatEnabledName(name, slot);
-            RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enabled), sizeof(enabled));
-            RegCloseKey(key);
-        }
+        bool enabled = k == IDM_PROGRAM_ALLOW;
+        g_watchList[slot].enabled = enabled;
+        StoreProgramEnabled(slot, enabled);
         SetAllowDisableStates(g_trayMenu, slot);
     } else if (k == IDM_PROGRAM_REMOVE) {
-        if (OpenSettingsKeyForWrite(&key)) {
-            FormatPathName(name, slot);
-            RegDeleteValueW(key, name);
-            FormatEnabledName(name, slot);
-            RegDeleteValueW(key, name);
-            RegCloseKey(key);
-        }
+        DeleteStoredProgram(slot);
         DeleteMenu(g_trayMenu, WatchListEntryPosition(slot), MF_BYPOSITION);
         FreeSlot(slot);
     }

@@ -6,6 +6,9 @@
 #include <windows.h>
 
 enum { kWatchListSlots = 2048 };
+// The tray menu position of the first entry, right after the mode items and their separator;
+// the entries stand below it in descending slot order.
+enum { kWatchListFirstPosition = 4 };
 
 struct WatchListSlot {
     wchar_t* path; // process-heap string owned by the list, null when the slot is free
@@ -18,9 +21,12 @@ extern WatchListSlot g_watchList[kWatchListSlots];
 void LoadWatchList();
 
 // Builds the per-program submenu of an occupied slot and inserts its entry into the tray menu.
-void InsertWatchListEntry(UINT slot);
+// False when the entry could not be made; the caller then frees the slot, so that the list
+// and the menu keep counting the same entries.
+bool InsertWatchListEntry(UINT slot);
 
-// Position of the slot's entry in the tray menu: 4 + the occupied slots numbered above it.
+// Position of the slot's entry in the tray menu: the first position + the occupied slots
+// numbered above it.
 UINT WatchListEntryPosition(UINT slot);
 
 // IDM_ADD_PROGRAM: asks for a program with the open-file dialog and adds it.

@@ -34,7 +34,7 @@ static void WriteSavedMinimumStates(const GUID* scheme) {
 static void SetEngaged(DWORD method) {
     g_engaged = 1;
     s_engagedMethod = method;
-    RefreshTrayMenu();
+    RefreshTrayMenu(); // the one call up into the menu: its default item follows the boost
 }
 
 static void EngageBySchemeSwitch() {
@@ -115,5 +115,5 @@ void ReleaseBoost() {
         s_boostedScheme = NULL;
     }
     g_engaged = 0;
-    RefreshTrayMenu();
+    RefreshTrayMenu(); // up into the menu, as at engage
 }

@@ -1,5 +1,7 @@
-// The six power-scheme functions of POWRPROF, looked up at run time because not every
-// supported Windows has them. The boost calls them only through this table.
+// The POWRPROF functions the program calls, looked up at run time in the system's own
+// POWRPROF.dll (never one beside the program): the six power-scheme functions the boost
+// uses, the processor clocks the icon shows, and whether the user may change power schemes.
+// Every caller goes through this table, so tests fill it with their own functions.
 #ifndef VELTRANA_POWER_FUNCTIONS_H
 #define VELTRANA_POWER_FUNCTIONS_H
 
@@ -11,6 +13,9 @@ typedef DWORD(WINAPI* PowerWriteValueIndexFn)(HKEY root, const GUID* scheme, con
                                               const GUID* setting, DWORD value);
 typedef DWORD(WINAPI* PowerReadValueIndexFn)(HKEY root, const GUID* scheme, const GUID* subgroup,
                                              const GUID* setting, DWORD* value);
+typedef LONG(WINAPI* CallNtPowerInformationFn)(POWER_INFORMATION_LEVEL level, PVOID input, ULONG inputLength,
+                                               PVOID output, ULONG outputLength);
+typedef BOOLEAN(WINAPI* CanUserWritePwrSchemeFn)(void);
 
 struct PowerFunctions {
     PowerGetActiveSchemeFn PowerGetActiveScheme;
@@ -19,12 +24,14 @@ struct PowerFunctions {
     PowerWriteValueIndexFn PowerWriteDCValueIndex;
     PowerReadValueIndexFn PowerReadACValueIndex;
     PowerReadValueIndexFn PowerReadDCValueIndex;
+    CallNtPowerInformationFn CallNtPowerInformation;
+    CanUserWritePwrSchemeFn CanUserWritePwrScheme;
 };
 
 extern PowerFunctions g_power;
 
-// Fills the table from the loaded POWRPROF module. On failure returns false with the
-// system's last error set (ERROR_PROC_NOT_FOUND for a missing function).
+// Loads POWRPROF from the system directory and fills the table. On failure returns false
+// with the system's last error set (ERROR_PROC_NOT_FOUND for a missing function).
 bool LookupPowerFunctions();
 
 #endif

@@ -1,6 +1,7 @@
 #include "resources/localized.h"
 
 #include "resources/language_choice.h"
+#include "resources/string_cache.h"
 #include "resources/string_block.h"
 
 LANGID g_preferredLanguage = 0;

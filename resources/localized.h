@@ -25,14 +25,4 @@ HMENU LoadLocalizedMenu(UINT id);
 // it). A string keeps the language in which it was first loaded. Null if absent.
 const wchar_t* LoadLocalizedString(UINT id);
 
-// The string cache: a process-heap array that only grows. Its capacity is the block's
-// HeapSize divided by the entry size; it doubles when full.
-struct CachedString {
-    UINT id;
-    HMODULE module;
-    wchar_t* text;
-};
-extern CachedString* g_stringCache; // null until the first string is loaded
-extern DWORD g_stringCacheCount;
-
 #endif

@@ -1,5 +1,7 @@
 #include "settings/settings.h"
 
+#include "common/names.h"
+
 DWORD g_boostMethod = 0;
 DWORD g_languageSetting = 0;
 DWORD g_borders = 1;
@@ -8,15 +10,35 @@ DWORD g_colorFrequency = 0x008080FF;
 DWORD g_colorActive = 0xFFFFFFFF;
 DWORD g_colorShadow = 0x20000000;
 
-const wchar_t kSettingsKeyPath[] = L"Software\\Korvath\\Veltrana";
-
-bool OpenSettingsKeyForRead(HKEY* key) {
-    return RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, KEY_READ, key) == ERROR_SUCCESS;
+static bool OpenForRead(HKEY* key) {
+    return RegOpenKeyExW(HKEY_CURRENT_USER, VELTRANA_SETTINGS_KEY, 0, KEY_READ, key) == ERROR_SUCCESS;
 }
 
-bool OpenSettingsKeyForWrite(HKEY* key) {
-    return RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                           NULL, key, NULL) == ERROR_SUCCESS;
+static bool OpenForWrite(HKEY* key) {
+    return RegCreateKeyExW(HKEY_CURRENT_USER, VELTRANA_SETTINGS_KEY, 0, NULL, REG_OPTION_NON_VOLATILE,
+                           KEY_WRITE, NULL, key, NULL) == ERROR_SUCCESS;
+}
+
+static void WriteValue(const wchar_t* name, DWORD type, const void* data, DWORD size) {
+    HKEY key;
+    if (!OpenForWrite(&key))
+        return;
+    RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+}
+
+// Longer data fails with ERROR_MORE_DATA and leaves the buffer undefined, so the read goes to
+// a copy that is kept only on success.
+static bool ReadValue(HKEY key, const wchar_t* name, void* data, DWORD size) {
+    BYTE copy[64];
+    if (size > sizeof(copy))
+        return false;
+    CopyMemory(copy, data, size);
+    DWORD read = size;
+    if (RegQueryValueExW(key, name, NULL, NULL, copy, &read) != ERROR_SUCCESS)
+        return false;
+    CopyMemory(data, copy, size);
+    return true;
 }
 
 void LoadSettings() {
@@ -33,25 +55,97 @@ void LoadSettings() {
         {L"color::shadow", &g_colorShadow},
     };
     HKEY key;
-    if (!OpenSettingsKeyForRead(&key))
+    if (!OpenForRead(&key))
         return;
-    for (const auto& scalar : kScalars) {
-        // Any type is taken, and data shorter than 4 bytes lands on the low bytes over the
-        // default. Longer data fails with ERROR_MORE_DATA and leaves the buffer undefined, so
-        // the read goes to a copy that is kept only on success: such a value keeps its default.
-        DWORD data = *scalar.value;
-        DWORD size = sizeof(data);
-        if (RegQueryValueExW(key, scalar.name, NULL, NULL, reinterpret_cast<BYTE*>(&data), &size) ==
-            ERROR_SUCCESS)
-            *scalar.value = data;
-    }
+    // Any type is taken; data shorter than 4 bytes lands on the low bytes over the default.
+    for (const auto& scalar : kScalars)
+        ReadValue(key, scalar.name, scalar.value, sizeof(DWORD));
     RegCloseKey(key);
 }
 
-void WriteSettingValue(const wchar_t* name, DWORD type, const void* data, DWORD size) {
+void WriteSettingDword(const wchar_t* name, DWORD value) {
+    WriteValue(name, REG_DWORD, &value, sizeof(value));
+}
+
+void WriteSettingBytes(const wchar_t* name, const void* data, DWORD size) {
+    WriteValue(name, REG_BINARY, data, size);
+}
+
+bool ReadSettingBytes(const wchar_t* name, void* data, DWORD size) {
     HKEY key;
-    if (!OpenSettingsKeyForWrite(&key))
+    if (!OpenForRead(&key))
+        return false;
+    bool read = ReadValue(key, name, data, size);
+    RegCloseKey(key);
+    return read;
+}
+
+// "program#N" and "program#N::enabled", N in decimal.
+static void FormatProgramName(wchar_t* name, UINT slot, bool enabledValue) {
+    wsprintfW(name, enabledValue ? L"program#%u::enabled" : L"program#%u", slot);
+}
+
+bool OpenStoredPrograms(HKEY* key) {
+    return OpenForRead(key);
+}
+
+void CloseStoredPrograms(HKEY key) {
+    RegCloseKey(key);
+}
+
+wchar_t* ReadStoredProgram(HKEY key, UINT slot, bool* enabled) {
+    wchar_t name[64];
+    FormatProgramName(name, slot, false);
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key, name, NULL, &type, NULL, &size) != ERROR_SUCCESS || type != REG_SZ)
+        return NULL;
+    // Whole UTF-16 units and one more, zero-filled: data stored without its terminating NUL, or
+    // with an odd byte count, still ends in a NUL inside the block.
+    DWORD units = size / sizeof(wchar_t) + (size % sizeof(wchar_t) ? 1 : 0) + 1;
+    wchar_t* path = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, units * sizeof(wchar_t)));
+    if (!path)
+        return NULL;
+    DWORD read = size;
+    if (RegQueryValueExW(key, name, NULL, NULL, reinterpret_cast<BYTE*>(path), &read) != ERROR_SUCCESS) {
+        // Leaves the slot free rather than holding a partial path.
+        HeapFree(GetProcessHeap(), 0, path);
+        return NULL;
+    }
+    // A missing value means disabled; data too long for 4 bytes is not trusted either.
+    DWORD on = 0;
+    FormatProgramName(name, slot, true);
+    *enabled = ReadValue(key, name, &on, sizeof(on)) && on != 0;
+    return path;
+}
+
+void StoreProgram(UINT slot, const wchar_t* path) {
+    HKEY key;
+    if (!OpenForWrite(&key))
         return;
-    RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    wchar_t name[64];
+    FormatProgramName(name, slot, false);
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
+                   static_cast<DWORD>((lstrlenW(path) + 1) * sizeof(wchar_t)));
+    DWORD one = 1;
+    FormatProgramName(name, slot, true);
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof(one));
+    RegCloseKey(key);
+}
+
+void StoreProgramEnabled(UINT slot, bool enabled) {
+    wchar_t name[64];
+    FormatProgramName(name, slot, true);
+    WriteSettingDword(name, enabled ? 1 : 0);
+}
+
+void DeleteStoredProgram(UINT slot) {
+    HKEY key;
+    if (!OpenForWrite(&key))
+        return;
+    wchar_t name[64];
+    FormatProgramName(name, slot, false);
+    RegDeleteValueW(key, name);
+    FormatProgramName(name, slot, true);
+    RegDeleteValueW(key, name);
     RegCloseKey(key);
 }

@@ -1,11 +1,13 @@
-// The settings the program keeps in HKEY_CURRENT_USER\Software\Korvath\Veltrana.
-// Each scalar setting is a 32-bit global with its built-in default; LoadSettings overwrites
-// them once at start-up, and only menu commands write them back.
+// Everything the program keeps in the registry, under HKEY_CURRENT_USER\Software\Korvath\Veltrana.
+// The only place that touches the registry: the scalar settings, the colour dialog's custom
+// colours and the watch list's "program#N" values. Every operation opens the key and closes
+// it again; reading never creates it, writing does.
 #ifndef VELTRANA_SETTINGS_H
 #define VELTRANA_SETTINGS_H
 
 #include <windows.h>
 
+// The scalar settings: each a 32-bit global with its built-in default, read once at start-up.
 // Colour words are 0xAARRGGBB with straight alpha.
 extern DWORD g_boostMethod;     // "mode": 0 High Performance scheme, 1 minimum processor state 100 %
 extern DWORD g_languageSetting; // "language": a LANGID, 0 = no preference
@@ -15,18 +17,30 @@ extern DWORD g_colorFrequency;  // "color::frequency"
 extern DWORD g_colorActive;     // "color::active"
 extern DWORD g_colorShadow;     // "color::shadow"
 
-extern const wchar_t kSettingsKeyPath[]; // "Software\Korvath\Veltrana"
-
-// Opens the key for reading; never creates it. The caller closes the key at once.
-bool OpenSettingsKeyForRead(HKEY* key);
-// Opens the key for writing, creating it (and its parents) when missing.
-bool OpenSettingsKeyForWrite(HKEY* key);
-
 // Reads the seven scalar settings over their defaults. Nothing can fail the start.
 void LoadSettings();
 
-// Stores one REG_DWORD (or other fixed-size) value: opens for writing, sets, closes.
-// A key that cannot be opened leaves the registry untouched.
-void WriteSettingValue(const wchar_t* name, DWORD type, const void* data, DWORD size);
+// Stores one REG_DWORD. A key that cannot be opened leaves the registry untouched.
+void WriteSettingDword(const wchar_t* name, DWORD value);
+// Stores one REG_BINARY value of `size` bytes.
+void WriteSettingBytes(const wchar_t* name, const void* data, DWORD size);
+// Reads a value of at most `size` bytes into data (shorter data fills only its first bytes).
+// False, with data untouched, when the key or value is missing or holds more than `size` bytes.
+bool ReadSettingBytes(const wchar_t* name, void* data, DWORD size);
+
+// The watch list's values: "program#N" (REG_SZ, the path) and "program#N::enabled" (REG_DWORD).
+// Reading all 2048 slots opens the key once: OpenStoredPrograms, then ReadStoredProgram for
+// each slot, then CloseStoredPrograms.
+bool OpenStoredPrograms(HKEY* key);
+// The path of slot N as a process-heap string that always ends in a NUL within its block
+// (also for data stored without one, or with an odd byte count), and its enabled flag. Null
+// for a missing value, one of another type, or one that cannot be read whole.
+wchar_t* ReadStoredProgram(HKEY key, UINT slot, bool* enabled);
+void CloseStoredPrograms(HKEY key);
+// Writes "program#N" with its terminating NUL and "program#N::enabled" = 1.
+void StoreProgram(UINT slot, const wchar_t* path);
+void StoreProgramEnabled(UINT slot, bool enabled);
+// Deletes both values of slot N.
+void DeleteStoredProgram(UINT slot);
 
 #endif

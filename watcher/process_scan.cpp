@@ -2,13 +2,14 @@
 
 #include <psapi.h>
 
+#include "common/flags.h"
 #include "menu/menu_ids.h"
 #include "menu/tray_menu.h"
 #include "menu/watch_list.h"
 #include "power/boost.h"
+#include "watcher/process_table.h"
 
 TrackedProcess* g_processTable;
-BYTE g_reevaluate;
 
 enum { kInitialEntries = 128, kImageNameUnits = 32768, kMaxEnumerationBytes = 1 << 26 };
 
@@ -152,9 +153,16 @@ static bool TrackNewProcesses(SIZE_T* capacity) {
     return changed;
 }
 
+// Exact, unit by unit: a locale-aware comparison takes some distinct paths for equal.
+static bool SamePath(const wchar_t* a, const wchar_t* b) {
+    while (*a && *a == *b)
+        ++a, ++b;
+    return *a == *b;
+}
+
 static bool IsRunning(const wchar_t* path, SIZE_T capacity) {
     for (SIZE_T i = 0; i < capacity; ++i)
-        if (g_processTable[i].id && lstrcmpW(g_processTable[i].path, path) == 0)
+        if (g_processTable[i].id && SamePath(g_processTable[i].path, path))
             return true;
     return false;
 }
@@ -169,10 +177,10 @@ void ScanProcesses() {
         return;
     g_reevaluate = 0;
 
-    // From the highest slot down, so each entry's position (4 + occupied slots above it) is
-    // counted on the way.
+    // From the highest slot down, so each entry's position (the first position + the occupied
+    // slots above it) is counted on the way.
     bool anyRunning = false;
-    UINT position = 4;
+    UINT position = kWatchListFirstPosition;
     for (UINT slot = kWatchListSlots; slot-- > 0;) {
         const wchar_t* path = g_watchList[slot].path;
         if (!path)

@@ -4,17 +4,6 @@
 
 #include <windows.h>
 
-struct TrackedProcess {
-    DWORD id;      // 0 marks a free entry
-    HANDLE handle; // SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION
-    wchar_t* path; // image path, its own process-heap block
-};
-
-// One process-heap block of entries; its capacity is HeapSize / sizeof(TrackedProcess).
-extern TrackedProcess* g_processTable;
-// Set by the mode, method and watch-list commands: the next pass re-matches the list.
-extern BYTE g_reevaluate;
-
 // Allocates the zero-filled table for 128 entries. False when the heap refuses.
 bool CreateProcessTable();
 

@@ -6,9 +6,11 @@
 #include <shellapi.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include "app/tray_window.h"
+#include "common/flags.h"
 #include "icon/cell_layout.h"
 #include "icon/renderer.h"
+#include "icon/renderer_state.h"
+#include "power/power_functions.h"
 
 namespace {
 
@@ -18,6 +20,7 @@ const int kRepaintsPerRound = 40; // repaints are dearer
 const UINT kIconId = 1;
 
 HWND g_window;
+HICON g_shown;            // the icon the benchmark's tray icon shows
 LARGE_INTEGER g_trayTime; // spent in the tray update, summed
 
 // The tray call as the program makes it, on the benchmark's own tray icon.
@@ -45,25 +48,34 @@ double Median(double* values, int count) {
     return values[count / 2];
 }
 
-} // namespace
-
-bool UpdateTrayIcon(HWND, HICON icon) {
+// One tick as the program's main loop makes it: a new icon goes to the tray, then the old one
+// is destroyed. True when the tick painted.
+bool Tick() {
+    HICON icon = RenderTrayIcon();
+    if (!icon)
+        return false;
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
     NOTIFYICONDATAW data = TrayData(icon);
-    const bool updated = Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+    Shell_NotifyIconW(NIM_MODIFY, &data);
     QueryPerformanceCounter(&end);
     g_trayTime.QuadPart += end.QuadPart - start.QuadPart;
-    return updated;
+    if (g_shown)
+        DestroyIcon(g_shown);
+    g_shown = icon;
+    return true;
 }
 
+} // namespace
+
 int main() {
+    g_power.CallNtPowerInformation = CallNtPowerInformation;
     g_window = CreateWindowExW(0, L"STATIC", L"icon bench", 0, 0, 0, 0, 0, NULL, NULL, NULL, NULL);
     NOTIFYICONDATAW added = TrayData(LoadIconW(NULL, IDI_APPLICATION));
     const bool trayAdded = Shell_NotifyIconW(NIM_ADD, &added) != FALSE;
     ComputeCellLayout();
     for (int i = 0; i < 10; ++i) // the forced first repaint, then the snapshot settles
-        RenderTrayIcon(g_window);
+        Tick();
 
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
@@ -76,10 +88,8 @@ int main() {
         // unchanged-tick count low measures the tick that decides not to paint.
         QueryPerformanceCounter(&start);
         for (int i = 0; i < kCallsPerRound; ++i) {
-            const HICON shown = g_currentTrayIcon;
             g_unchangedTicks = 0;
-            RenderTrayIcon(g_window);
-            idleRepaints += g_currentTrayIcon != shown;
+            idleRepaints += Tick();
         }
         QueryPerformanceCounter(&end);
         idle[round] = Seconds(start, end, frequency) / kCallsPerRound;
@@ -88,7 +98,7 @@ int main() {
         QueryPerformanceCounter(&start);
         for (int i = 0; i < kRepaintsPerRound; ++i) {
             g_forceRedraw = 1;
-            RenderTrayIcon(g_window);
+            Tick();
         }
         QueryPerformanceCounter(&end);
         repaint[round] = Seconds(start, end, frequency) / kRepaintsPerRound;
@@ -102,7 +112,7 @@ int main() {
         }
         QueryPerformanceCounter(&end);
         calls[round] = Seconds(start, end, frequency) / kCallsPerRound;
-        RenderTrayIcon(g_window); // the snapshot follows the forced repaints again
+        Tick(); // the snapshot follows the forced repaints again
     }
 
     const double idleTick = Median(idle, kRounds), repaintTick = Median(repaint, kRounds);
@@ -121,7 +131,7 @@ int main() {
 
     if (trayAdded)
         Shell_NotifyIconW(NIM_DELETE, &added);
-    DestroyIcon(g_currentTrayIcon);
+    DestroyIcon(g_shown);
     DestroyWindow(g_window);
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "menu/watch_list.h"
 #include "resources/localized.h"
 #include "watcher/process_scan.h"
+#include "watcher/process_table.h"
 
 namespace {
 
@@ -39,10 +40,6 @@ extern "C" BOOL WINAPI EnumProcesses(DWORD* ids, DWORD bytes, DWORD* returned) {
     for (DWORD i = 0; i < kStandIns && count < bytes / sizeof(DWORD); ++i)
         ids[count++] = s_standInIds[i];
     *returned = count * sizeof(DWORD);
-    return TRUE;
-}
-
-BOOLEAN WINAPI CanUserWritePwrScheme(void) {
     return TRUE;
 }
 

@@ -1,0 +1,5 @@
+#include "common/flags.h"
+
+unsigned char g_reevaluate;
+unsigned char g_forceRedraw;
+unsigned char g_placeNextDialog;

@@ -1,0 +1,29 @@
+// Every name the program shares with other processes: kernel objects, the window class,
+// registered messages and registry keys. The program, its tests and the tools beside it
+// (winctl, the stand-ins, the benchmarks) spell them only from here. No other header needed.
+#ifndef VELTRANA_NAMES_H
+#define VELTRANA_NAMES_H
+
+// One instance per logon session holds this mutex.
+#define VELTRANA_SINGLETON_MUTEX L"Quobit::Veltrana::Singleton"
+// Broadcast by "veltrana.exe -terminate": the running instance closes.
+#define VELTRANA_TERMINATE_MESSAGE L"Quobit::Veltrana::Terminate"
+// Broadcast by the shell when its notification area starts again.
+#define VELTRANA_TASKBAR_CREATED_MESSAGE L"TaskbarCreated"
+// The class of the hidden tray window; the tools find a running instance by it.
+#define VELTRANA_TRAY_WINDOW_CLASS L"BLANK"
+// The tray icon's callback message (WM_APP) and its id.
+#define VELTRANA_WM_TRAYICON 0x8000
+#define VELTRANA_TRAY_ICON_ID 1
+
+// The settings key under HKEY_CURRENT_USER.
+#define VELTRANA_SETTINGS_KEY L"Software\\Korvath\\Veltrana"
+
+// The stand-in power manager of the tests: its store under HKEY_LOCAL_MACHINE and the mutex
+// that serialises access to it.
+#define POWERSIM_STORE_KEY L"Software\\PowerSim"
+#define POWERSIM_STORE_MUTEX L"PowerSim::Store"
+// The window in which Wine shows tray icons when no desktop tray is running.
+#define WINE_SYSTEM_TRAY_WINDOW L"Wine System Tray"
+
+#endif

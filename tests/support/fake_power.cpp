@@ -1,0 +1,140 @@
+#include "fake_power.h"
+
+#include <set>
+
+#include "power/power_functions.h"
+#include "seams.h"
+
+std::string g_fakeActiveScheme;
+std::map<std::string, MinimumStates> g_fakeSchemes;
+std::map<std::string, DWORD> g_fakePowerFailures;
+BOOLEAN g_fakeUserMayWriteSchemes;
+ProcessorReading g_fakeReadings[kMaxProcessors];
+LONG g_fakeReadingStatus;
+
+namespace {
+
+std::vector<std::string> s_calls;
+std::set<HLOCAL> s_outstanding;
+int s_strayFrees;
+
+const GUID kSchemes[] = {
+    {0x381B4222, 0xF694, 0x41F0, {0x96, 0x85, 0xFF, 0x5B, 0xB2, 0x60, 0xDF, 0x2E}},
+    {0x8C5E7FDA, 0xE8BF, 0x4A96, {0x9A, 0x85, 0xA6, 0xE2, 0x3A, 0x8C, 0x63, 0x5C}},
+    {0xA1841308, 0x3541, 0x4FAB, {0xBC, 0x81, 0xF7, 0x15, 0x56, 0xF2, 0x0B, 0x4A}},
+};
+const char* const kNames[] = {"B", "HP", "PS"};
+const GUID kSubgroup = {0x54533251, 0x82BE, 0x4824, {0x96, 0xC1, 0x47, 0xB6, 0x0B, 0x74, 0x0D, 0x00}};
+const GUID kMinimum = {0x893DEE8E, 0x2BEF, 0x41E0, {0x89, 0xC6, 0xB5, 0x5D, 0x09, 0x29, 0x96, 0x4C}};
+
+std::string Name(const GUID* scheme) {
+    for (int i = 0; i < 3; ++i)
+        if (scheme && !memcmp(scheme, &kSchemes[i], sizeof(GUID)))
+            return kNames[i];
+    return "?";
+}
+
+// Logs the call and returns the failure set for it, if any.
+DWORD Call(const char* function, const std::string& arguments) {
+    auto failure = g_fakePowerFailures.find(function);
+    DWORD result = failure == g_fakePowerFailures.end() ? ERROR_SUCCESS : failure->second;
+    s_calls.push_back(function + arguments + (result ? " -> " + std::to_string(result) : ""));
+    return result;
+}
+
+DWORD WINAPI GetActive(HKEY root, GUID** scheme) {
+    DWORD result = root ? ERROR_INVALID_PARAMETER : Call("GetActive", "");
+    if (result == ERROR_SUCCESS) {
+        *scheme = static_cast<GUID*>(LocalAlloc(LMEM_FIXED, sizeof(GUID)));
+        for (int i = 0; i < 3; ++i)
+            if (g_fakeActiveScheme == kNames[i])
+                **scheme = kSchemes[i];
+        s_outstanding.insert(*scheme);
+    }
+    return result;
+}
+
+DWORD WINAPI SetActive(HKEY, const GUID* scheme) {
+    DWORD result = Call("SetActive", "(" + Name(scheme) + ")");
+    if (result == ERROR_SUCCESS)
+        g_fakeActiveScheme = Name(scheme);
+    return result;
+}
+
+bool RightSetting(const GUID* subgroup, const GUID* setting) {
+    return subgroup && setting && !memcmp(subgroup, &kSubgroup, 16) && !memcmp(setting, &kMinimum, 16);
+}
+
+template <bool ac> DWORD WINAPI Read(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting, DWORD* value) {
+    DWORD result = Call(ac ? "ReadAC" : "ReadDC", "(" + Name(scheme) + ")");
+    if (result == ERROR_SUCCESS && !RightSetting(subgroup, setting))
+        result = ERROR_INVALID_PARAMETER;
+    if (result == ERROR_SUCCESS)
+        *value = ac ? g_fakeSchemes[Name(scheme)].ac : g_fakeSchemes[Name(scheme)].dc;
+    return result;
+}
+
+template <bool ac> DWORD WINAPI Write(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting, DWORD value) {
+    DWORD result = Call(ac ? "WriteAC" : "WriteDC", "(" + Name(scheme) + ", " + std::to_string(value) + ")");
+    if (result == ERROR_SUCCESS && !RightSetting(subgroup, setting))
+        result = ERROR_INVALID_PARAMETER;
+    if (result == ERROR_SUCCESS)
+        (ac ? g_fakeSchemes[Name(scheme)].ac : g_fakeSchemes[Name(scheme)].dc) = value;
+    return result;
+}
+
+LONG WINAPI PowerInformation(POWER_INFORMATION_LEVEL level, PVOID input, ULONG inputLength, PVOID output,
+                             ULONG outputLength) {
+    if (level != ProcessorInformation || input || inputLength || outputLength != sizeof(g_fakeReadings))
+        return static_cast<LONG>(0xC000000D); // STATUS_INVALID_PARAMETER
+    if (g_fakeReadingStatus != 0) {
+        memset(output, 0xAB, outputLength); // whatever a failing call leaves
+        return g_fakeReadingStatus;
+    }
+    memcpy(output, g_fakeReadings, sizeof(g_fakeReadings));
+    return 0;
+}
+
+BOOLEAN WINAPI MayWriteSchemes() {
+    return g_fakeUserMayWriteSchemes;
+}
+
+// The boost frees every scheme GUID it was given through LocalFree.
+HLOCAL WINAPI CountedLocalFree(HLOCAL memory) {
+    if (memory && s_outstanding.erase(memory) == 0)
+        ++s_strayFrees;
+    return REAL(L"kernel32.dll", LocalFree)(memory);
+}
+
+} // namespace
+
+SEAM(LocalFree, CountedLocalFree);
+
+void UseFakePower() {
+    g_power = {GetActive, SetActive, Write<true>, Write<false>, Read<true>, Read<false>, PowerInformation,
+               MayWriteSchemes};
+    g_fakeActiveScheme = "B";
+    g_fakeSchemes = {{"B", {5, 0}}, {"HP", {100, 100}}, {"PS", {5, 5}}};
+    g_fakePowerFailures.clear();
+    g_fakeUserMayWriteSchemes = TRUE;
+    for (DWORD i = 0; i < kMaxProcessors; ++i)
+        g_fakeReadings[i] = {i, 3000, 3000, 3000, 0, 0};
+    g_fakeReadingStatus = 0;
+    s_calls.clear();
+    s_outstanding.clear();
+    s_strayFrees = 0;
+}
+
+std::vector<std::string> TakePowerCalls() {
+    std::vector<std::string> calls;
+    calls.swap(s_calls);
+    return calls;
+}
+
+size_t OutstandingSchemeGuids() {
+    return s_outstanding.size();
+}
+
+int StrayGuidFrees() {
+    return s_strayFrees;
+}

@@ -1,0 +1,38 @@
+// A power manager in memory for the tests of everything that calls POWRPROF: three schemes
+// with their minimum processor states, failures on demand, and a log of every call. UseFakePower
+// fills the program's function table with it.
+#ifndef VELTRANA_TEST_FAKE_POWER_H
+#define VELTRANA_TEST_FAKE_POWER_H
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "icon/painter.h"
+
+// Resets to: Balanced ("B", minimum states AC 5 / DC 0) active, High Performance ("HP",
+// 100/100) and Power saver ("PS", 5/5); no failures; an empty log; the user may write schemes;
+// every processor at full clock. Also clears the engaged boost's bookkeeping of GUIDs.
+void UseFakePower();
+
+struct MinimumStates {
+    DWORD ac, dc;
+};
+extern std::string g_fakeActiveScheme;                      // "B", "HP" or "PS"
+extern std::map<std::string, MinimumStates> g_fakeSchemes;  // by scheme name
+extern std::map<std::string, DWORD> g_fakePowerFailures;    // "GetActive", "SetActive", "ReadAC", ...
+extern BOOLEAN g_fakeUserMayWriteSchemes;
+extern ProcessorReading g_fakeReadings[kMaxProcessors]; // what CallNtPowerInformation reports
+extern LONG g_fakeReadingStatus;                         // its NTSTATUS
+
+// The calls made since the last look, e.g. "GetActive", "SetActive(HP)", "WriteAC(B, 100)",
+// each followed by " -> N" when it failed with N.
+std::vector<std::string> TakePowerCalls();
+// Scheme GUIDs handed out by PowerGetActiveScheme and not freed yet, and frees of anything
+// else (a double free, or a pointer never handed out).
+size_t OutstandingSchemeGuids();
+int StrayGuidFrees();
+
+#endif
