@@ -142,6 +142,14 @@ int RunProgram(int argc, char** argv) {
     g_terminateMessage = RegisterWindowMessageW(VELTRANA_TERMINATE_MESSAGE);
     if (argc > 1 && strcmp(argv[1], "-terminate") == 0)
         return RequestTermination();
+    // Run at the next logon while a boost was in force: undoes what a killed or crashed run
+    // left behind, and nothing else. A running instance's own boost is left alone.
+    if (argc > 1 && strcmp(argv[1], "-restore") == 0) {
+        if (!LookupPowerFunctions())
+            return static_cast<int>(GetLastError());
+        ReplayUndoRecord();
+        return 0;
+    }
 
     // One instance per logon session. The handle stays open until the process ends. Without
     // it the program cannot know whether it runs twice: it ends with the reason.
@@ -155,6 +163,8 @@ int RunProgram(int argc, char** argv) {
 
     if (!LookupPowerFunctions())
         return static_cast<int>(GetLastError());
+    // Before anything else touches power: what an earlier run could not undo.
+    ReplayUndoRecord();
     g_taskbarCreatedMessage = RegisterWindowMessageW(VELTRANA_TASKBAR_CREATED_MESSAGE);
     LookUpOptionalFunctions();
 

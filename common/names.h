@@ -13,15 +13,22 @@
 // The class of the hidden tray window; the tools find a running instance by it.
 #define VELTRANA_TRAY_WINDOW_CLASS L"BLANK"
 // The tray icon's callback message (WM_APP) and its id.
-#define VELTRANA_WM_TRAYICON 0x8000
+#define VELTRANA_WM_TRAYICON  0x8000
 #define VELTRANA_TRAY_ICON_ID 1
 
-// The settings key under HKEY_CURRENT_USER.
+// The settings key under HKEY_CURRENT_USER, and the value in it that holds what undoes a boost
+// in force (written and deleted by the boost itself).
 #define VELTRANA_SETTINGS_KEY L"Software\\Korvath\\Veltrana"
+#define VELTRANA_UNDO_VALUE   L"boost::undo"
+// The value under HKEY_CURRENT_USER's Run key (Start with Windows) and RunOnce key (a restore
+// at the next logon while a boost is in force).
+#define VELTRANA_RUN_KEY      L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+#define VELTRANA_RUN_ONCE_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
+#define VELTRANA_RUN_VALUE    L"Veltrana"
 
 // The stand-in power manager of the tests: its store under HKEY_LOCAL_MACHINE and the mutex
 // that serialises access to it.
-#define POWERSIM_STORE_KEY L"Software\\PowerSim"
+#define POWERSIM_STORE_KEY   L"Software\\PowerSim"
 #define POWERSIM_STORE_MUTEX L"PowerSim::Store"
 // The window in which Wine shows tray icons when no desktop tray is running.
 #define WINE_SYSTEM_TRAY_WINDOW L"Wine System Tray"

@@ -12,7 +12,7 @@ static bool SystemSearchAvailable() {
 
 void RestrictDllSearchToSystem() {
     SetDefaultDllDirectoriesFn restrict;
-    if (FindFunction(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories", &restrict))
+    if (FindFunction(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories", & restrict))
         restrict(kSearchSystem32);
 }
 

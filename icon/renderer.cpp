@@ -77,7 +77,8 @@ HICON Repaint(bool activity) {
 } // namespace
 
 HICON RenderTrayIcon() {
-    if (g_power.CallNtPowerInformation(ProcessorInformation, NULL, 0, g_powerTable, sizeof(g_powerTable)) != 0)
+    if (g_power.CallNtPowerInformation(ProcessorInformation, NULL, 0, g_powerTable, sizeof(g_powerTable)) !=
+        0)
         return NULL;
     UINT count = g_processorCount;
     if (count > kMaxProcessors)

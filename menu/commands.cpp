@@ -143,6 +143,14 @@ LRESULT HandleMenuCommand(HWND window, WPARAM id) {
     case IDM_BORDERS:
         ToggleBorders();
         break;
+    case IDM_START_WITH_WINDOWS:
+        // Only ever the user's choice. A boost in force then needs no RunOnce restore: the
+        // next start replays its record.
+        SetStartWithWindows(!StartsWithWindows());
+        if (g_engaged)
+            SetRestoreAtNextLogon(!StartsWithWindows());
+        RefreshTrayMenu();
+        break;
     case IDM_COLOR_BORDER:
     case IDM_COLOR_FREQUENCY:
     case IDM_COLOR_ACTIVE:

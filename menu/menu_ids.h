@@ -11,6 +11,7 @@
 #define IDM_METHOD_SCHEME        161
 #define IDM_METHOD_MIN_FREQUENCY 162
 #define IDM_BORDERS              177
+#define IDM_START_WITH_WINDOWS   178
 #define IDM_COLOR_BORDER         193
 #define IDM_COLOR_FREQUENCY      194
 #define IDM_COLOR_ACTIVE         195

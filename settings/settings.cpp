@@ -102,7 +102,8 @@ wchar_t* ReadStoredProgram(HKEY key, UINT slot, bool* enabled) {
     // Whole UTF-16 units and one more, zero-filled: data stored without its terminating NUL, or
     // with an odd byte count, still ends in a NUL inside the block.
     DWORD units = size / sizeof(wchar_t) + (size % sizeof(wchar_t) ? 1 : 0) + 1;
-    wchar_t* path = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, units * sizeof(wchar_t)));
+    wchar_t* path =
+        static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, units * sizeof(wchar_t)));
     if (!path)
         return NULL;
     DWORD read = size;
@@ -138,9 +139,22 @@ void StoreProgramEnabled(UINT slot, bool enabled) {
     WriteSettingDword(name, enabled ? 1 : 0);
 }
 
+// Deleting a value must not create the key it would be in.
+static bool OpenForDelete(const wchar_t* path, HKEY* key) {
+    return RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_SET_VALUE, key) == ERROR_SUCCESS;
+}
+
+static void DeleteValue(const wchar_t* path, const wchar_t* name) {
+    HKEY key;
+    if (!OpenForDelete(path, &key))
+        return;
+    RegDeleteValueW(key, name);
+    RegCloseKey(key);
+}
+
 void DeleteStoredProgram(UINT slot) {
     HKEY key;
-    if (!OpenForWrite(&key))
+    if (!OpenForDelete(VELTRANA_SETTINGS_KEY, &key))
         return;
     wchar_t name[64];
     FormatProgramName(name, slot, false);
@@ -148,4 +162,86 @@ void DeleteStoredProgram(UINT slot) {
     FormatProgramName(name, slot, true);
     RegDeleteValueW(key, name);
     RegCloseKey(key);
+}
+
+StoredRecord ReadUndoRecord(void* record, DWORD size) {
+    HKEY key;
+    if (!OpenForRead(&key))
+        return kRecordAbsent;
+    BYTE data[64];
+    DWORD type = 0, read = sizeof(data);
+    LONG result = RegQueryValueExW(key, VELTRANA_UNDO_VALUE, NULL, &type, data, &read);
+    RegCloseKey(key);
+    if (result == ERROR_FILE_NOT_FOUND)
+        return kRecordAbsent;
+    if (result != ERROR_SUCCESS || type != REG_BINARY || read != size || size > sizeof(data))
+        return kRecordMalformed;
+    CopyMemory(record, data, size);
+    return kRecordFound;
+}
+
+bool WriteUndoRecord(const void* record, DWORD size) {
+    HKEY key;
+    if (!OpenForWrite(&key))
+        return false;
+    bool written = RegSetValueExW(key, VELTRANA_UNDO_VALUE, 0, REG_BINARY, static_cast<const BYTE*>(record),
+                                  size) == ERROR_SUCCESS &&
+                   RegFlushKey(key) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return written;
+}
+
+void DeleteUndoRecord() {
+    DeleteValue(VELTRANA_SETTINGS_KEY, VELTRANA_UNDO_VALUE);
+}
+
+static const wchar_t* StartupKey(bool once) {
+    return once ? VELTRANA_RUN_ONCE_KEY : VELTRANA_RUN_KEY;
+}
+
+// "\"C:\...\veltrana.exe\"" and the argument, if any. False when the path does not fit.
+static bool FormatStartupCommand(wchar_t* command, DWORD units, const wchar_t* argument) {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || length + lstrlenW(argument) + 4 > units)
+        return false;
+    wsprintfW(command, L"\"%s\"%s", path, argument);
+    return true;
+}
+
+bool StartsWithWindows() {
+    wchar_t expected[MAX_PATH + 8], stored[MAX_PATH + 8] = {};
+    HKEY key;
+    if (!FormatStartupCommand(expected, MAX_PATH + 8, L"") ||
+        RegOpenKeyExW(HKEY_CURRENT_USER, VELTRANA_RUN_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0, size = sizeof(stored) - sizeof(wchar_t);
+    LONG result =
+        RegQueryValueExW(key, VELTRANA_RUN_VALUE, NULL, &type, reinterpret_cast<BYTE*>(stored), &size);
+    RegCloseKey(key);
+    // Paths compare without regard to case, as the file system does.
+    return result == ERROR_SUCCESS && type == REG_SZ &&
+           CompareStringOrdinal(stored, -1, expected, -1, TRUE) == CSTR_EQUAL;
+}
+
+static void SetStartupCommand(bool once, bool on, const wchar_t* argument) {
+    wchar_t command[MAX_PATH + 16];
+    HKEY key;
+    if (!on) {
+        DeleteValue(StartupKey(once), VELTRANA_RUN_VALUE);
+    } else if (FormatStartupCommand(command, MAX_PATH + 16, argument) &&
+               RegCreateKeyExW(HKEY_CURRENT_USER, StartupKey(once), 0, NULL, REG_OPTION_NON_VOLATILE,
+                               KEY_SET_VALUE, NULL, &key, NULL) == ERROR_SUCCESS) {
+        RegSetValueExW(key, VELTRANA_RUN_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
+                       static_cast<DWORD>((lstrlenW(command) + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+}
+
+void SetStartWithWindows(bool on) {
+    SetStartupCommand(false, on, L"");
+}
+
+void SetRestoreAtNextLogon(bool on) {
+    SetStartupCommand(true, on, L" -restore");
 }

@@ -65,7 +65,8 @@ bool RightSetting(const GUID* subgroup, const GUID* setting) {
     return subgroup && setting && !memcmp(subgroup, &kSubgroup, 16) && !memcmp(setting, &kMinimum, 16);
 }
 
-template <bool ac> DWORD WINAPI Read(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting, DWORD* value) {
+template <bool ac>
+DWORD WINAPI Read(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting, DWORD* value) {
     DWORD result = Call(ac ? "ReadAC" : "ReadDC", "(" + Name(scheme) + ")");
     if (result == ERROR_SUCCESS && !RightSetting(subgroup, setting))
         result = ERROR_INVALID_PARAMETER;
@@ -74,7 +75,8 @@ template <bool ac> DWORD WINAPI Read(HKEY, const GUID* scheme, const GUID* subgr
     return result;
 }
 
-template <bool ac> DWORD WINAPI Write(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting, DWORD value) {
+template <bool ac>
+DWORD WINAPI Write(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting, DWORD value) {
     DWORD result = Call(ac ? "WriteAC" : "WriteDC", "(" + Name(scheme) + ", " + std::to_string(value) + ")");
     if (result == ERROR_SUCCESS && !RightSetting(subgroup, setting))
         result = ERROR_INVALID_PARAMETER;
@@ -111,8 +113,8 @@ HLOCAL WINAPI CountedLocalFree(HLOCAL memory) {
 SEAM(LocalFree, CountedLocalFree);
 
 void UseFakePower() {
-    g_power = {GetActive, SetActive, Write<true>, Write<false>, Read<true>, Read<false>, PowerInformation,
-               MayWriteSchemes};
+    g_power = {GetActive,  SetActive,   Write<true>,      Write<false>,
+               Read<true>, Read<false>, PowerInformation, MayWriteSchemes};
     g_fakeActiveScheme = "B";
     g_fakeSchemes = {{"B", {5, 0}}, {"HP", {100, 100}}, {"PS", {5, 5}}};
     g_fakePowerFailures.clear();

@@ -20,12 +20,12 @@ void UseFakePower();
 struct MinimumStates {
     DWORD ac, dc;
 };
-extern std::string g_fakeActiveScheme;                      // "B", "HP" or "PS"
-extern std::map<std::string, MinimumStates> g_fakeSchemes;  // by scheme name
-extern std::map<std::string, DWORD> g_fakePowerFailures;    // "GetActive", "SetActive", "ReadAC", ...
+extern std::string g_fakeActiveScheme;                     // "B", "HP" or "PS"
+extern std::map<std::string, MinimumStates> g_fakeSchemes; // by scheme name
+extern std::map<std::string, DWORD> g_fakePowerFailures;   // "GetActive", "SetActive", "ReadAC", ...
 extern BOOLEAN g_fakeUserMayWriteSchemes;
 extern ProcessorReading g_fakeReadings[kMaxProcessors]; // what CallNtPowerInformation reports
-extern LONG g_fakeReadingStatus;                         // its NTSTATUS
+extern LONG g_fakeReadingStatus;                        // its NTSTATUS
 
 // The calls made since the last look, e.g. "GetActive", "SetActive(HP)", "WriteAC(B, 100)",
 // each followed by " -> N" when it failed with N.

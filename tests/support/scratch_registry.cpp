@@ -30,7 +30,8 @@ bool SettingsKeyExists() {
 }
 
 void PutSettingValue(const wchar_t* name, DWORD type, const void* data, DWORD size) {
-    EXPECT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, VELTRANA_SETTINGS_KEY, name, type, data, size));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegSetKeyValueW(HKEY_CURRENT_USER, VELTRANA_SETTINGS_KEY, name, type, data, size));
 }
 
 void PutSettingDword(const wchar_t* name, DWORD value) {

@@ -26,12 +26,12 @@
 
 #include <type_traits>
 
-#define SEAM(function, replacement)                                                                        \
-    static_assert(std::is_same<decltype(&function), decltype(&replacement)>::value,                       \
-                  "a seam must have the type of the function it replaces");                               \
-    extern "C" {                                                                                           \
-    void* __imp_##function = reinterpret_cast<void*>(&replacement);                                        \
-    }                                                                                                      \
+#define SEAM(function, replacement)                                                                          \
+    static_assert(std::is_same<decltype(&function), decltype(&replacement)>::value,                          \
+                  "a seam must have the type of the function it replaces");                                  \
+    extern "C" {                                                                                             \
+    void* __imp_##function = reinterpret_cast<void*>(&replacement);                                          \
+    }                                                                                                        \
     static_assert(true, "")
 
 template <typename Function> Function RealFunction(const wchar_t* dll, const char* name) {
