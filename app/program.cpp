@@ -10,6 +10,7 @@
 #include "common/names.h"
 #include "common/system_library.h"
 #include "icon/cell_layout.h"
+#include "icon/processor_performance.h"
 #include "icon/renderer.h"
 #include "menu/menu_ids.h"
 #include "menu/tray_menu.h"
@@ -123,6 +124,7 @@ static int RunMainLoop(HWND window, HANDLE* timers, HHOOK hook) {
                 ShowTrayIcon(window, icon);
         } else if (result == WAIT_OBJECT_0 + kSlowTimer) {
             ScanProcesses();
+            SampleProcessorPerformance();
         } else if (result != WAIT_OBJECT_0 + 2) {
             DWORD error = result == WAIT_FAILED ? GetLastError() : static_cast<DWORD>(E_UNEXPECTED);
             return EndMainLoop(hook, error);

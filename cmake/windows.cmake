@@ -38,6 +38,7 @@ add_library(veltrana_program STATIC
     app/program.cpp
     app/tray_window.cpp
     icon/cell_layout.cpp
+    icon/processor_performance.cpp
     icon/renderer.cpp
     menu/commands.cpp
     menu/tray_menu.cpp

@@ -27,14 +27,17 @@ static const int s_iconMetricsRead = (InitIconMetrics(), 0);
 bool ComputeCellLayout() {
     SYSTEM_INFO system;
     GetSystemInfo(&system);
+    // A 32-bit program sees at most 32 processors (Windows folds the rest onto those bits), a
+    // 64-bit one at most 64.
+    const UINT shown = sizeof(ULONG_PTR) * 8 < kMaxProcessors ? sizeof(ULONG_PTR) * 8 : UINT(kMaxProcessors);
     UINT count = system.dwNumberOfProcessors;
-    if (count > kMaxProcessors)
-        count = kMaxProcessors;
+    if (count > shown)
+        count = shown;
     if (count == 0)
         count = 1;
     g_processorCount = count;
 
-    ProcessorTopology topology = {false, 0, 1};
+    ProcessorTopology topology = {false, 0, 1, 0};
     if (count >= 4) {
         // Six records per processor cover its core, caches and package; the buffer lives on
         // the stack for this call only.
@@ -44,6 +47,10 @@ bool ComputeCellLayout() {
             if (length > sizeof(records))
                 length = sizeof(records);
             topology = ReadProcessorTopology(records, length, sizeof(ULONG_PTR));
+            // Under WOW64 the query lists every core of a machine with more processors than
+            // the program is shown: such a topology is not the grid's.
+            if (topology.processors != count)
+                topology.known = false;
         }
     }
 

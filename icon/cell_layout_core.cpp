@@ -35,7 +35,7 @@ ProcessorTopology ReadProcessorTopology(const void* records, uint32_t length, ui
     // after that is 8-byte aligned.
     const uint32_t recordSize = pointerSize == 8 ? 32 : 24;
     const uint8_t* bytes = static_cast<const uint8_t*>(records);
-    ProcessorTopology topology = {true, 0, 1};
+    ProcessorTopology topology = {true, 0, 1, 0};
     for (uint32_t offset = 0; length >= recordSize && offset <= length - recordSize; offset += recordSize) {
         uint32_t relationship;
         memcpy(&relationship, bytes + offset + pointerSize, sizeof(relationship));
@@ -51,6 +51,7 @@ ProcessorTopology ReadProcessorTopology(const void* records, uint32_t length, ui
         }
         ++topology.cores;
         const uint32_t threads = CountBits(mask);
+        topology.processors += threads;
         if (threads > topology.threadsPerCore)
             topology.threadsPerCore = threads;
     }

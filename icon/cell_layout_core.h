@@ -18,11 +18,13 @@ struct CellRecord {
 };
 
 // What the topology query told: the number of cores and the most hardware threads seen on
-// one core. known = false when the query failed or was not made.
+// one core. known = false when the query failed or was not made. processors: the hardware
+// threads of all cores together, to tell whether the topology describes the processors shown.
 struct ProcessorTopology {
     bool known;
     uint32_t cores;
     uint32_t threadsPerCore;
+    uint32_t processors;
 };
 
 // The grid chosen for a layout: its shape, the side of a cell, the gap between cells and

@@ -3,6 +3,7 @@
 #include <string.h>
 #include "common/flags.h"
 #include "icon/cell_layout.h"
+#include "icon/processor_performance.h"
 #include "icon/renderer_state.h"
 #include "power/power_functions.h"
 #include "settings/settings.h"
@@ -54,9 +55,21 @@ HICON Repaint(bool activity) {
     memset(colours, 0, colourBytes);
     memset(mask, 0, maskBytes);
 
+    // The performance counter, where there is a reading, says more than CurrentMhz: it is
+    // painted as a clock against the highest performance seen.
+    ProcessorReading shown[kMaxProcessors];
+    const UINT count = g_processorCount < kMaxProcessors ? g_processorCount : UINT(kMaxProcessors);
+    for (UINT i = 0; i < count; ++i) {
+        shown[i] = g_powerTable[i];
+        DWORD current, maximum;
+        if (ProcessorPerformance(shown[i].Number, &current, &maximum)) {
+            shown[i].CurrentMhz = current;
+            shown[i].MaxMhz = maximum;
+        }
+    }
     const IconColors colors = {g_colorBorder, g_colorFrequency, g_colorActive, g_colorShadow};
-    PaintCells(reinterpret_cast<uint32_t*>(colours), width, height, g_powerTable, g_cells, g_processorCount,
-               colors, g_borders, activity);
+    PaintCells(reinterpret_cast<uint32_t*>(colours), width, height, shown, g_cells, count, colors, g_borders,
+               activity);
 
     HBITMAP colourBitmap = CreateBitmap(width, height, 1, 32, colours);
     if (colourBitmap == NULL)
@@ -85,9 +98,9 @@ HICON RenderTrayIcon() {
         count = kMaxProcessors;
     SortByNumber(g_powerTable, count);
 
-    // Only the clock and the idle state show in the icon, so only they count as a change.
-    // A forced repaint leaves the snapshot alone.
-    bool changed = false;
+    // Only the clock and the idle state show in the icon, so only they count as a change, and
+    // a new reading of the performance counter. A forced repaint leaves the snapshot alone.
+    bool changed = TakePerformanceChange();
     if (g_forceRedraw) {
         g_forceRedraw = 0;
         changed = true;

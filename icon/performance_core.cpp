@@ -1,0 +1,41 @@
+#include "icon/performance_core.h"
+
+namespace {
+
+const double kFullAtLeast = 100.0;
+const double kLargest = 10000.0; // far beyond any clock; keeps the hundredths in 32 bits
+
+// Decimal digits up to `end`; false when there are none or too many for 32 bits.
+bool ReadNumber(const wchar_t** text, wchar_t end, uint32_t* value) {
+    const wchar_t* p = *text;
+    uint32_t n = 0;
+    int digits = 0;
+    for (; *p >= L'0' && *p <= L'9'; ++p, ++digits) {
+        if (digits == 9)
+            return false;
+        n = n * 10 + static_cast<uint32_t>(*p - L'0');
+    }
+    if (digits == 0 || *p != end)
+        return false;
+    *value = n;
+    *text = p + (end ? 1 : 0);
+    return true;
+}
+
+double Clamp(double percent) {
+    return percent > 0.0 ? (percent < kLargest ? percent : kLargest) : 0.0; // NaN gives 0
+}
+
+} // namespace
+
+bool ParseProcessorInstance(const wchar_t* name, uint32_t* group, uint32_t* number) {
+    return name && ReadNumber(&name, L',', group) && ReadNumber(&name, L'\0', number);
+}
+
+void PerformanceAsClock(double percent, double highestSeen, uint32_t* current, uint32_t* maximum) {
+    double full = Clamp(highestSeen);
+    if (full < kFullAtLeast)
+        full = kFullAtLeast;
+    *current = static_cast<uint32_t>(Clamp(percent) * 100.0 + 0.5);
+    *maximum = static_cast<uint32_t>(full * 100.0 + 0.5);
+}
