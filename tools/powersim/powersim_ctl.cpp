@@ -15,6 +15,9 @@ static const char kUsage[] =
     "  preset SCHEME AC DC        the minimum processor state of SCHEME (a number, or - for none);\n"
     "                             like Windows, it takes effect at the next activate\n"
     "  activate SCHEME            make SCHEME active and in force, as PowerSetActiveScheme does\n"
+    "  remove SCHEME              delete SCHEME and its values, as on a machine without it\n"
+    "  performance P0 P1 ... | -  the stand-in pdh.dll's % Processor Performance of each processor\n"
+    "                             (- : every processor at 100)\n"
     "  fail FUNCTION CODE         make FUNCTION fail with CODE (0 clears the fault)\n"
     "  clear-fails                clear every fault\n"
     "  clear-calls                set every call count to 0\n"
@@ -228,6 +231,26 @@ static int RunOnStore(HKEY store, int argc, wchar_t** argv) {
             return Fail("activate", ERROR_FILE_NOT_FOUND);
         DWORD result = ApplyScheme(store, scheme);
         return result == ERROR_SUCCESS ? 0 : Fail("activate", result);
+    }
+    if (wcscmp(command, L"remove") == 0 && argc == 3) {
+        if (!ParseScheme(argv[2], &scheme))
+            return Usage();
+        DWORD result = RemoveScheme(store, scheme);
+        return result == ERROR_SUCCESS ? 0 : Fail("remove", result);
+    }
+    if (wcscmp(command, L"performance") == 0 && argc >= 3) {
+        if (wcscmp(argv[2], L"-") == 0)
+            return RegDeleteValueW(store, L"pdh::performance") == ERROR_SUCCESS ? 0 : Fail("performance", 2);
+        wchar_t values[512] = L"";
+        for (int i = 2; i < argc; ++i) {
+            if (wcslen(values) + wcslen(argv[i]) + 2 > 512)
+                return Usage();
+            wcscat(values, argv[i]);
+            wcscat(values, L" ");
+        }
+        LONG result = RegSetValueExW(store, L"pdh::performance", 0, REG_SZ, reinterpret_cast<const BYTE*>(values),
+                                     static_cast<DWORD>((wcslen(values) + 1) * sizeof(wchar_t)));
+        return result == ERROR_SUCCESS ? 0 : Fail("performance", result);
     }
     if (wcscmp(command, L"fail") == 0 && argc == 4) {
         PowerFunction function;

@@ -1,5 +1,7 @@
 #include "store.h"
 
+#include "common/names.h"
+
 #include <string.h>
 #include <wchar.h>
 #include <stdlib.h>
@@ -7,6 +9,7 @@
 const wchar_t* const kPowerFunctionNames[kPowerFunctionCount] = {
     L"CanUserWritePwrScheme", L"PowerGetActiveScheme",   L"PowerSetActiveScheme",   L"PowerReadACValueIndex",
     L"PowerReadDCValueIndex", L"PowerWriteACValueIndex", L"PowerWriteDCValueIndex", L"CallNtPowerInformation",
+    L"PdhAddEnglishCounterW", L"PdhCollectQueryData",    L"PdhGetFormattedCounterArrayW",
 };
 
 const GUID kBalancedScheme = {0x381B4222, 0xF694, 0x41F0, {0x96, 0x85, 0xFF, 0x5B, 0xB2, 0x60, 0xDF, 0x2E}};
@@ -24,14 +27,14 @@ const SchemeDefault kSchemes[kSchemeCount] = {
     {&kPowerSaverScheme, L"power-saver", 5, 5},
 };
 
-static const wchar_t kRoot[] = L"Software\\PowerSim";
+static const wchar_t kRoot[] = POWERSIM_STORE_KEY;
 // A 32-bit stand-in would otherwise land in Wow6432Node and see another store than the 64-bit tools.
 static const REGSAM kView = KEY_WOW64_64KEY;
 static void* volatile s_mutex;
 
 static HANDLE StoreMutex() {
     if (!s_mutex) {
-        HANDLE mutex = CreateMutexW(NULL, FALSE, L"PowerSim::Store");
+        HANDLE mutex = CreateMutexW(NULL, FALSE, POWERSIM_STORE_MUTEX);
         if (mutex && InterlockedCompareExchangePointer(&s_mutex, mutex, NULL) != NULL)
             CloseHandle(mutex);
     }
@@ -170,6 +173,18 @@ static void SettingPath(const GUID& scheme, const GUID* subgroup, const GUID* se
 }
 
 const int kPathLength = 8 + 3 * kGuidTextLength + 4;
+
+DWORD RemoveScheme(HKEY store, const GUID& scheme) {
+    wchar_t path[kPathLength];
+    SettingPath(scheme, NULL, NULL, path);
+    HKEY key;
+    DWORD result = RegOpenKeyExW(store, path, 0, KEY_ALL_ACCESS | kView, &key);
+    if (result != ERROR_SUCCESS)
+        return result;
+    result = RegDeleteTreeW(key, NULL);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? RegDeleteKeyExW(store, path, kView, 0) : result;
+}
 
 bool SchemeExists(HKEY store, const GUID& scheme) {
     wchar_t path[kPathLength];

@@ -11,6 +11,8 @@
 //
 // A fault can also be set with the environment variable POWERSIM_FAIL_<function>; a non-zero
 // value there wins over the registry. Every access holds the named mutex "PowerSim::Store".
+//   pdh::performance    REG_SZ     the stand-in pdh.dll's "% Processor Performance" of each
+//                                  processor, e.g. "50 100" (absent: every processor at 100)
 #ifndef POWERSIM_STORE_H
 #define POWERSIM_STORE_H
 
@@ -25,6 +27,10 @@ enum PowerFunction {
     kPowerWriteACValueIndex,
     kPowerWriteDCValueIndex,
     kCallNtPowerInformation, // has a fault knob, but is not counted: the program calls it 20 times a second
+    // The stand-in pdh.dll's functions: fault knobs only.
+    kPdhAddEnglishCounterW,
+    kPdhCollectQueryData,
+    kPdhGetFormattedCounterArrayW,
     kPowerFunctionCount
 };
 const int kCountedFunctions = kCallNtPowerInformation;
@@ -72,6 +78,8 @@ DWORD DeleteIndex(HKEY store, const GUID& scheme, const GUID& subgroup, const GU
                   const wchar_t* which);
 
 DWORD GetActiveScheme(HKEY store, GUID* scheme);
+// Removes a scheme with all its values, as a machine without it has none.
+DWORD RemoveScheme(HKEY store, const GUID& scheme);
 // Makes the scheme active and in force, recording its minimum processor state as applied.
 DWORD ApplyScheme(HKEY store, const GUID& scheme);
 
