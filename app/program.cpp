@@ -7,6 +7,8 @@
 
 #include "app/placement_hook.h"
 #include "app/tray_window.h"
+#include "app/visibility.h"
+#include "common/flags.h"
 #include "common/names.h"
 #include "common/system_library.h"
 #include "icon/cell_layout.h"
@@ -40,6 +42,7 @@ static BOOL WINAPI SetWaitableTimerFallback(HANDLE timer, const LARGE_INTEGER* d
 static SetWaitableTimerExFn s_startTimer = SetWaitableTimerFallback;
 
 enum { kFastTimer = 0, kSlowTimer = 1 };
+static HANDLE s_timers[2]; // waited on in this order: the index is the wait's result
 
 // "-terminate": asks every running instance to close. All desktops are addressed only when
 // the privilege to do so was really granted.
@@ -86,6 +89,19 @@ static bool StartTimer(HANDLE timer, LONG periodMs, ULONG tolerableDelayMs) {
     return s_startTimer(timer, &due, periodMs, NULL, NULL, NULL, tolerableDelayMs) != FALSE;
 }
 
+static bool StartIconTimer() {
+    return StartTimer(s_timers[kFastTimer], 50, 50);
+}
+
+void SetIconTimerRunning(bool running) {
+    if (running) {
+        g_forceRedraw = 1;
+        StartIconTimer();
+    } else {
+        CancelWaitableTimer(s_timers[kFastTimer]);
+    }
+}
+
 static void RegisterProcessorNotifications(HWND window) {
     // Processors arriving or leaving change the cell layout.
     static const GUID kProcessorInterface = {
@@ -116,13 +132,17 @@ static int EndMainLoop(HHOOK hook, DWORD exitCode) {
 // Waits on both timers and the message queue at once. A synchronization timer stays
 // signalled until one wait consumes it, so a timer that elapsed several times during a modal
 // loop is serviced once afterwards.
-static int RunMainLoop(HWND window, HANDLE* timers, HHOOK hook) {
+static int RunMainLoop(HWND window, HHOOK hook) {
     for (;;) {
-        DWORD result = MsgWaitForMultipleObjectsEx(2, timers, INFINITE, QS_ALLINPUT, 0);
+        DWORD result = MsgWaitForMultipleObjectsEx(2, s_timers, INFINITE, QS_ALLINPUT, 0);
         if (result == WAIT_OBJECT_0 + kFastTimer) {
-            if (HICON icon = RenderTrayIcon())
+            // A tick already due when the icon was hidden is not painted either.
+            HICON icon = IconVisible() ? RenderTrayIcon() : NULL;
+            if (icon)
                 ShowTrayIcon(window, icon);
         } else if (result == WAIT_OBJECT_0 + kSlowTimer) {
+            // Goes on while the icon is hidden: Automatic still follows the watch list.
+            RetrySessionNotification(window);
             ScanProcesses();
             SampleProcessorPerformance();
         } else if (result != WAIT_OBJECT_0 + 2) {
@@ -176,12 +196,12 @@ int RunProgram(int argc, char** argv) {
     HINSTANCE instance = GetModuleHandleW(NULL);
     g_currentTrayIcon =
         static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PLACEHOLDER), IMAGE_ICON, 16, 16, 0));
-    HANDLE timers[2];
-    timers[kFastTimer] = CreateWaitableTimerW(NULL, FALSE, NULL);
-    timers[kSlowTimer] = CreateWaitableTimerW(NULL, FALSE, NULL);
+    s_timers[kFastTimer] = CreateWaitableTimerW(NULL, FALSE, NULL);
+    s_timers[kSlowTimer] = CreateWaitableTimerW(NULL, FALSE, NULL);
     bool haveProcessTable = CreateProcessTable();
     LoadWatchList();
-    if (!g_trayMenu || !g_currentTrayIcon || !timers[kFastTimer] || !timers[kSlowTimer] || !haveProcessTable)
+    if (!g_trayMenu || !g_currentTrayIcon || !s_timers[kFastTimer] || !s_timers[kSlowTimer] ||
+        !haveProcessTable)
         return FailStartup();
     ComputeCellLayout();
 
@@ -193,9 +213,9 @@ int RunProgram(int argc, char** argv) {
     windowClass.lpszClassName = VELTRANA_TRAY_WINDOW_CLASS;
     if (!RegisterClassW(&windowClass))
         return FailStartup();
-    if (!StartTimer(timers[kFastTimer], 50, 50))
+    if (!StartIconTimer())
         return FailStartup();
-    if (!StartTimer(timers[kSlowTimer], 450, 400))
+    if (!StartTimer(s_timers[kSlowTimer], 450, 400))
         return FailStartup();
 
     // Every start begins in Automatic.
@@ -209,7 +229,8 @@ int RunProgram(int argc, char** argv) {
     if (!window)
         return FailStartup();
     RegisterProcessorNotifications(window);
+    RegisterVisibilityNotifications(window);
     RaisePriorities();
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, DialogPlacementHook, NULL, GetCurrentThreadId());
-    return RunMainLoop(window, timers, hook);
+    return RunMainLoop(window, hook);
 }

@@ -4,4 +4,7 @@
 
 int RunProgram(int argc, char** argv);
 
+// Starts or stops the icon's 50 ms timer; started again, its first tick repaints.
+void SetIconTimerRunning(bool running);
+
 #endif

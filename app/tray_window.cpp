@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "app/program.h"
+#include "app/visibility.h"
 #include "icon/cell_layout.h"
 #include "menu/commands.h"
 #include "menu/tray_menu.h"
@@ -131,6 +133,7 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CLOSE:
         // The program's only way to a normal end: wParam becomes the exit code.
         RemoveTrayIcon(window);
+        UnregisterVisibilityNotifications(window);
         DestroyWindow(window);
         PostQuitMessage(static_cast<int>(wParam));
         return 0;
@@ -148,6 +151,17 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TRAYICON:
         OnTrayNotification(window, wParam, lParam);
         return 0;
+    case WM_WTSSESSION_CHANGE:
+        // Locked or disconnected: nobody sees the icon, so it is not painted.
+        if (OnSessionChange(wParam))
+            SetIconTimerRunning(IconVisible());
+        return 0;
+    case WM_POWERBROADCAST:
+        if (wParam != PBT_POWERSETTINGCHANGE)
+            break;
+        if (OnPowerSettingChange(reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam)))
+            SetIconTimerRunning(IconVisible());
+        return TRUE;
     }
     // A registered message is never 0; the test keeps a failed registration from turning
     // WM_NULL (posted after every context menu) into a quit request.

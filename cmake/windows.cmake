@@ -37,6 +37,7 @@ add_library(veltrana_program STATIC
     app/placement_hook.cpp
     app/program.cpp
     app/tray_window.cpp
+    app/visibility.cpp
     icon/cell_layout.cpp
     icon/processor_performance.cpp
     icon/renderer.cpp

@@ -72,7 +72,8 @@ bool ReadValues(double* percent, bool* valid) {
     DWORD bytes = 0, count = 0;
     // Without NOCAP100 PDH caps a percentage at 100, and a turbo clock would never show.
     const DWORD format = PDH_FMT_DOUBLE | PDH_FMT_NOCAP100;
-    if (static_cast<DWORD>(s_pdh.values(s_counter, format, &bytes, &count, NULL)) != PDH_MORE_DATA || bytes == 0)
+    if (static_cast<DWORD>(s_pdh.values(s_counter, format, &bytes, &count, NULL)) != PDH_MORE_DATA ||
+        bytes == 0)
         return false;
     PDH_FMT_COUNTERVALUE_ITEM_W* items =
         static_cast<PDH_FMT_COUNTERVALUE_ITEM_W*>(HeapAlloc(GetProcessHeap(), 0, bytes));

@@ -23,6 +23,13 @@ static void FreeSlot(UINT slot) {
     g_watchList[slot].enabled = 0;
 }
 
+bool WatchListEmpty() {
+    for (UINT slot = 0; slot < kWatchListSlots; ++slot)
+        if (g_watchList[slot].path)
+            return false;
+    return true;
+}
+
 UINT WatchListEntryPosition(UINT slot) {
     UINT above = kWatchListFirstPosition;
     for (UINT s = slot + 1; s < kWatchListSlots; ++s)

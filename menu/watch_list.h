@@ -17,6 +17,9 @@ struct WatchListSlot {
 
 extern WatchListSlot g_watchList[kWatchListSlots];
 
+// Whether no slot holds a program: the state of every new user.
+bool WatchListEmpty();
+
 // Empties the list, then loads every "program#N" slot from the registry into the tray menu.
 void LoadWatchList();
 

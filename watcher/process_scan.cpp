@@ -171,8 +171,13 @@ void ScanProcesses() {
     if (!IsMenuItemChecked(IDM_AUTOMATIC))
         return; // the other modes leave the table and the check marks as they are
     SIZE_T capacity = TableCapacity();
-    bool changed = DropEndedProcesses(capacity);
-    changed |= TrackNewProcesses(&capacity);
+    // With nothing watched, no process can matter: no enumeration, the pass's dearest part.
+    // The decision below still runs, so removing the last entry releases its boost.
+    bool changed = false;
+    if (!WatchListEmpty()) {
+        changed = DropEndedProcesses(capacity);
+        changed |= TrackNewProcesses(&capacity);
+    }
     if (!changed && !g_reevaluate)
         return;
     g_reevaluate = 0;

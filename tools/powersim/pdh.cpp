@@ -58,7 +58,8 @@ EXPORT PDH_STATUS WINAPI PdhOpenQueryW(LPCWSTR, DWORD_PTR, PDH_HQUERY* query) {
     return ERROR_SUCCESS;
 }
 
-EXPORT PDH_STATUS WINAPI PdhAddEnglishCounterW(PDH_HQUERY query, LPCWSTR path, DWORD_PTR, PDH_HCOUNTER* counter) {
+EXPORT PDH_STATUS WINAPI PdhAddEnglishCounterW(PDH_HQUERY query, LPCWSTR path, DWORD_PTR,
+                                               PDH_HCOUNTER* counter) {
     if (DWORD fault = FaultOf(NULL, kPdhAddEnglishCounterW))
         return static_cast<PDH_STATUS>(fault);
     if (wcscmp(path, kCounterPath) != 0)

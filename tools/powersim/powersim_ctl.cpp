@@ -248,8 +248,9 @@ static int RunOnStore(HKEY store, int argc, wchar_t** argv) {
             wcscat(values, argv[i]);
             wcscat(values, L" ");
         }
-        LONG result = RegSetValueExW(store, L"pdh::performance", 0, REG_SZ, reinterpret_cast<const BYTE*>(values),
-                                     static_cast<DWORD>((wcslen(values) + 1) * sizeof(wchar_t)));
+        LONG result =
+            RegSetValueExW(store, L"pdh::performance", 0, REG_SZ, reinterpret_cast<const BYTE*>(values),
+                           static_cast<DWORD>((wcslen(values) + 1) * sizeof(wchar_t)));
         return result == ERROR_SUCCESS ? 0 : Fail("performance", result);
     }
     if (wcscmp(command, L"fail") == 0 && argc == 4) {

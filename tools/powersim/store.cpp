@@ -7,9 +7,10 @@
 #include <stdlib.h>
 
 const wchar_t* const kPowerFunctionNames[kPowerFunctionCount] = {
-    L"CanUserWritePwrScheme", L"PowerGetActiveScheme",   L"PowerSetActiveScheme",   L"PowerReadACValueIndex",
-    L"PowerReadDCValueIndex", L"PowerWriteACValueIndex", L"PowerWriteDCValueIndex", L"CallNtPowerInformation",
-    L"PdhAddEnglishCounterW", L"PdhCollectQueryData",    L"PdhGetFormattedCounterArrayW",
+    L"CanUserWritePwrScheme",  L"PowerGetActiveScheme",         L"PowerSetActiveScheme",
+    L"PowerReadACValueIndex",  L"PowerReadDCValueIndex",        L"PowerWriteACValueIndex",
+    L"PowerWriteDCValueIndex", L"CallNtPowerInformation",       L"PdhAddEnglishCounterW",
+    L"PdhCollectQueryData",    L"PdhGetFormattedCounterArrayW",
 };
 
 const GUID kBalancedScheme = {0x381B4222, 0xF694, 0x41F0, {0x96, 0x85, 0xFF, 0x5B, 0xB2, 0x60, 0xDF, 0x2E}};
