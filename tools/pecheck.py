@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Reads what a release check needs from a Windows executable (standard library only):
-machine, subsystem, the DLLs it imports, and its manifest resource.
+machine, subsystem, the DLLs it imports, its version resource and its manifest.
 
-    pecheck.py FILE            prints "machine ...", "subsystem ...", "import DLL" lines and,
-                               if there is one, "manifest" followed by the manifest's text
+    pecheck.py FILE            prints "machine ...", "subsystem ...", "import DLL" lines,
+                               "version A.B.C.D" and "version-strings LANGCP ..." when there is
+                               a version resource, and, if there is one, "manifest" followed by
+                               the manifest's text
 """
 import struct
 import sys
@@ -55,14 +57,30 @@ def main(path):
                 name, target = struct.unpack_from('<II', data, at + 16 + 8 * i)
                 yield name, target
 
-        for type_id, target in entries(base):
-            if type_id == 24 and target & 0x80000000:  # RT_MANIFEST
-                for _, names in entries(base + (target & 0x7FFFFFFF)):
-                    for _, leaf in entries(base + (names & 0x7FFFFFFF)):
-                        data_rva, size = struct.unpack_from('<II', data, base + leaf)
-                        print('manifest')
-                        print(data[offset(data_rva):offset(data_rva) + size].decode('utf-8', 'replace'))
-                        return
+        def resource(type_wanted):
+            """The bytes of the first resource of a type, or None."""
+            for type_id, target in entries(base):
+                if type_id == type_wanted and target & 0x80000000:
+                    for _, names in entries(base + (target & 0x7FFFFFFF)):
+                        for _, leaf in entries(base + (names & 0x7FFFFFFF)):
+                            data_rva, size = struct.unpack_from('<II', data, base + leaf)
+                            return data[offset(data_rva):offset(data_rva) + size]
+            return None
+
+        version = resource(16)  # RT_VERSION
+        if version:
+            fixed = version.find(struct.pack('<I', 0xFEEF04BD))
+            if fixed >= 0:
+                ms, ls = struct.unpack_from('<II', version, fixed + 8)
+                print(f'version {ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}')
+            blocks = [b for b in ('040904b0', '040504b0') if b.encode('utf-16-le') in version]
+            names = [n for n in ('ProductName', 'CompanyName', 'FileDescription', 'LegalCopyright')
+                     if n.encode('utf-16-le') in version]
+            print('version-strings', ' '.join(blocks), '|', ' '.join(names))
+        manifest = resource(24)  # RT_MANIFEST
+        if manifest:
+            print('manifest')
+            print(manifest.decode('utf-8', 'replace'))
 
 
 if __name__ == '__main__':
