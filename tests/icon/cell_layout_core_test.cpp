@@ -1,216 +1,120 @@
-// Where the cells of the tray icon go, for processor counts, topologies, icon sizes and the
-// borders setting.
+// Where the cells of the tray icon go, and how the processor topology records are read.
 #include <gtest/gtest.h>
 #include <string.h>
-#include <initializer_list>
+#include <tuple>
+#include <utility>
 #include <vector>
 #include "icon/cell_layout_core.h"
 
 namespace {
 
-const ProcessorTopology kUnknown = {false, 0, 1};
-ProcessorTopology Cores(uint32_t cores, uint32_t threads) {
-    return {true, cores, threads};
-}
+// A failed topology query: whatever its other fields hold, one column with a row per processor.
+const ProcessorTopology kUnknown = {false, 4, 2};
+const auto Cores = [](uint32_t cores, uint32_t threads) { return ProcessorTopology{true, cores, threads}; };
 
-struct Example {
+// One row per layout: every topology and borders value listed gives the same grid. The cells
+// then run row by row from (x0, y0) with a pitch of size + gap; with gap 1 the edges are 3 for
+// the top-left cell, 1 along the top row, 2 down the left column, 0 inside; farther apart all 3.
+struct Layout {
     int32_t side; // square icon
     uint32_t processors;
-    std::vector<ProcessorTopology> topologies; // each gives the same layout
+    std::vector<ProcessorTopology> topologies;
     std::vector<uint32_t> borders;
-    uint32_t cols, rows, size, gap;
-    int32_t x0, y0;
-    std::vector<int> xs, ys; // cell columns and rows
+    CellGrid grid; // cols, rows, size, gap, x0, y0
 };
 
-// Checks every cell of a layout against its grid: position, size and, by the gap, the edges
-// (3 top left, 1 rest of the top row, 2 rest of the left column, 0 inside; all 3 apart).
-void ExpectCells(const Example& e, ProcessorTopology topology, uint32_t borders) {
-    SCOPED_TRACE(testing::Message() << e.side << "px, " << e.processors << " processors (" << topology.cores
-                                    << " x " << topology.threadsPerCore << (topology.known ? "" : ", unknown")
-                                    << "), borders " << borders);
-    const CellGrid grid = PlanCellGrid(e.processors, topology, e.side, e.side, borders);
-    ASSERT_EQ(e.cols, grid.cols);
-    ASSERT_EQ(e.rows, grid.rows);
-    ASSERT_EQ(e.cols, e.xs.size());
-    ASSERT_EQ(e.rows, e.ys.size());
-    EXPECT_EQ(e.size, grid.size);
-    EXPECT_EQ(e.gap, grid.gap);
-    EXPECT_EQ(e.x0, grid.x0);
-    EXPECT_EQ(e.y0, grid.y0);
-
-    CellRecord cells[kMaxProcessors];
-    memset(cells, 0xEE, sizeof(cells));
-    LayoutCells(e.processors, topology, e.side, e.side, borders, cells);
-    for (uint32_t i = 0; i < e.processors; ++i) {
-        const uint32_t col = i % e.cols, row = i / e.cols;
-        const int edges = e.gap >= 2 ? 3 : (row == 0 ? CELL_EDGE_TOP : 0) | (col == 0 ? CELL_EDGE_LEFT : 0);
-        EXPECT_EQ(e.xs[col], cells[i].x) << "cell " << i;
-        EXPECT_EQ(e.ys[row], cells[i].y) << "cell " << i;
-        EXPECT_EQ(e.size, cells[i].size) << "cell " << i;
-        EXPECT_EQ(edges, cells[i].edges) << "cell " << i;
-    }
-    // Records past the processor count keep what they held.
-    for (uint32_t i = e.processors; i < kMaxProcessors; ++i)
-        EXPECT_EQ(0xEE, cells[i].x);
-}
-
-void ExpectExamples(const std::vector<Example>& examples) {
-    for (const Example& e : examples)
-        for (ProcessorTopology t : e.topologies)
-            for (uint32_t b : e.borders)
-                ExpectCells(e, t, b);
-}
-
-std::vector<int> Steps(int from, int pitch, int count) {
-    std::vector<int> v;
-    for (int i = 0; i < count; ++i)
-        v.push_back(from + i * pitch);
-    return v;
-}
-
-TEST(LayoutCells, WorkedExamples) {
+TEST(LayoutCells, WorkedExamplesAndStartingGridRules) {
     const std::vector<ProcessorTopology> four = {Cores(4, 1), Cores(2, 2), kUnknown};
-    const std::vector<ProcessorTopology> eight = {Cores(4, 2), Cores(8, 1)};
-    ExpectExamples({
-        {16, 1, {kUnknown}, {1}, 1, 1, 14, 7, 1, 1, {1}, {1}},
-        {16, 1, {kUnknown}, {0}, 1, 1, 15, 8, 0, 0, {0}, {0}},
-        {16, 2, {kUnknown}, {1}, 1, 2, 5, 3, 5, 1, {5}, {1, 9}},
-        {16, 2, {kUnknown}, {0}, 1, 2, 6, 3, 5, 0, {5}, {0, 9}},
-        {16, 3, {kUnknown}, {1, 0}, 1, 3, 3, 2, 6, 1, {6}, {1, 6, 11}},
-        {16, 4, four, {1}, 2, 2, 5, 3, 1, 1, {1, 9}, {1, 9}},
-        {16, 4, four, {0}, 2, 2, 6, 3, 0, 0, {0, 9}, {0, 9}},
-        {16, 6, {Cores(6, 1)}, {1, 0}, 2, 3, 3, 2, 4, 1, {4, 9}, {1, 6, 11}},
-        {16, 8, eight, {1}, 2, 4, 2, 1, 5, 2, {5, 8}, {2, 5, 8, 11}},
-        {16, 8, eight, {0}, 2, 4, 3, 1, 4, 0, {4, 8}, {0, 4, 8, 12}},
-        {16, 12, {Cores(6, 2)}, {1}, 4, 3, 2, 1, 2, 4, {2, 5, 8, 11}, {4, 7, 10}},
-        {16, 12, {Cores(6, 2)}, {0}, 4, 3, 3, 1, 0, 2, {0, 4, 8, 12}, {2, 6, 10}},
-        {16, 16, {Cores(8, 2)}, {1}, 4, 4, 2, 1, 2, 2, Steps(2, 3, 4), Steps(2, 3, 4)},
-        {16, 16, {Cores(8, 2)}, {0}, 4, 4, 3, 1, 0, 0, Steps(0, 4, 4), Steps(0, 4, 4)},
-        {20, 4, {Cores(4, 1)}, {1, 0}, 2, 2, 7, 4, 1, 1, {1, 12}, {1, 12}},
-        {24, 8, {Cores(4, 2)}, {1, 0}, 2, 4, 4, 2, 7, 1, {7, 13}, {1, 7, 13, 19}},
-        {32, 8, {Cores(4, 2)}, {1, 0}, 2, 4, 5, 3, 9, 1, {9, 17}, {1, 9, 17, 25}},
-        {32, 64, {Cores(32, 2)}, {1}, 8, 8, 2, 1, 4, 4, Steps(4, 3, 8), Steps(4, 3, 8)},
-        {32, 64, {Cores(32, 2)}, {0}, 8, 8, 3, 1, 0, 0, Steps(0, 4, 8), Steps(0, 4, 8)},
-    });
-}
-
-TEST(LayoutCells, StartingGridRules) {
-    ExpectExamples({
-        // Three processors or fewer never use the topology.
-        {16, 2, {Cores(1, 2)}, {1}, 1, 2, 5, 3, 5, 1, {5}, {1, 9}},
-        {16, 3, {Cores(1, 3)}, {1}, 1, 3, 3, 2, 6, 1, {6}, {1, 6, 11}},
-        // A failed query: one column, one row per processor, then folded.
-        {16, 8, {kUnknown}, {1}, 2, 4, 2, 1, 5, 2, {5, 8}, {2, 5, 8, 11}},
-        {16, 16, {kUnknown}, {1}, 4, 4, 2, 1, 2, 2, Steps(2, 3, 4), Steps(2, 3, 4)},
-        // Four threads a core count as two columns.
-        {16, 8, {Cores(4, 4)}, {1}, 2, 4, 2, 1, 5, 2, {5, 8}, {2, 5, 8, 11}},
-        // Six single-thread cores stay 2 x 3; six two-thread cores become 4 x 3, not 2 x 6.
-        {16, 6, {Cores(6, 1)}, {1}, 2, 3, 3, 2, 4, 1, {4, 9}, {1, 6, 11}},
-    });
-}
-
-// A size and gap candidate is taken only while the grid and its closing line stay strictly
-// inside the icon.
-TEST(LayoutCells, SizeSearchStopsBeforeTheIconEdge) {
-    // Two processors, 16 pixels: (5, 3) spans 13 + 1 border line; (6, 3) would need 16.
-    EXPECT_EQ(5u, PlanCellGrid(2, kUnknown, 16, 16, 1).size);
-    // Without borders (6, 3) spans 15 + the shadow line, which still fits; (7, 3) does not.
-    EXPECT_EQ(6u, PlanCellGrid(2, kUnknown, 16, 16, 0).size);
-    // When not even the first candidate fits, the starting pair stands.
-    const CellGrid tiny = PlanCellGrid(1, kUnknown, 3, 3, 1);
-    EXPECT_EQ(2u, tiny.size);
-    EXPECT_EQ(1u, tiny.gap);
-}
-
-// Where the grid does not give every processor a cell, or does not fit the icon.
-TEST(LayoutCells, EveryProcessorKeepsACellInsideTheIconWhenTheGridFits) {
-    struct Case {
-        uint32_t processors;
-        ProcessorTopology topology;
-        int32_t width, height;
-        uint32_t cols, rows;
-    } cases[] = {
-        {5, Cores(5, 1), 16, 16, 2, 3},    // odd halving rounds up
-        {7, Cores(7, 1), 16, 16, 2, 4},    // 1 x 7 folds to 2 x 4
-        {11, kUnknown, 16, 16, 4, 3},      // 1 x 11 folds to 2 x 6, then 4 x 3
-        {8, Cores(0, 1), 16, 16, 2, 4},    // a query that listed no core
-        {16, Cores(2, 2), 32, 32, 4, 4},   // cores missing from the query
-        {16, Cores(4, 4), 16, 16, 4, 4},   // two of four threads a core as columns
-        {8, Cores(1000, 2), 16, 16, 4, 4}, // more cores than processors: one row each at most
-        {12, Cores(6, 2), 64, 12, 4, 3},   // wide icon: the height limits the cells too
+    // 8 x 1, 4 x 2, 2 x 4 (four threads a core count as two columns), or no topology at all.
+    const std::vector<ProcessorTopology> eight = {Cores(4, 2), Cores(8, 1), Cores(2, 4), kUnknown};
+    const Layout layouts[] = {
+        // Icons of 16 to 32 pixels with 1 to 64 processors. Three processors or fewer never use
+        // the topology: 1 x 2 and 1 x 3 cores would give other grids.
+        {16, 1, {kUnknown, Cores(1, 2)}, {1}, {1, 1, 14, 7, 1, 1}},
+        {16, 1, {kUnknown}, {0}, {1, 1, 15, 8, 0, 0}},
+        {16, 2, {kUnknown, Cores(1, 2)}, {1}, {1, 2, 5, 3, 5, 1}},
+        {16, 2, {kUnknown}, {0}, {1, 2, 6, 3, 5, 0}},
+        {16, 3, {kUnknown, Cores(1, 3)}, {1, 0}, {1, 3, 3, 2, 6, 1}},
+        {16, 4, four, {1}, {2, 2, 5, 3, 1, 1}},
+        {16, 4, four, {0}, {2, 2, 6, 3, 0, 0}},
+        {16, 6, {Cores(6, 1)}, {1, 0}, {2, 3, 3, 2, 4, 1}},
+        {16, 8, eight, {1}, {2, 4, 2, 1, 5, 2}},
+        {16, 8, eight, {0}, {2, 4, 3, 1, 4, 0}},
+        {16, 12, {Cores(6, 2)}, {1}, {4, 3, 2, 1, 2, 4}}, // six two-thread cores: 4 x 3, not 2 x 6
+        {16, 12, {Cores(6, 2)}, {0}, {4, 3, 3, 1, 0, 2}},
+        {16, 16, {Cores(8, 2), kUnknown}, {1}, {4, 4, 2, 1, 2, 2}},
+        {16, 16, {Cores(8, 2), kUnknown}, {0}, {4, 4, 3, 1, 0, 0}},
+        {20, 4, {Cores(4, 1)}, {1, 0}, {2, 2, 7, 4, 1, 1}},
+        {24, 8, {Cores(4, 2)}, {1, 0}, {2, 4, 4, 2, 7, 1}},
+        {32, 8, {Cores(4, 2)}, {1, 0}, {2, 4, 5, 3, 9, 1}},
+        {32, 64, {Cores(32, 2)}, {1}, {8, 8, 2, 1, 4, 4}},
+        {32, 64, {Cores(32, 2)}, {0}, {8, 8, 3, 1, 0, 0}},
+        // Five single-thread cores: every processor keeps a cell (2 x 3, not 2 x 2).
+        {16, 5, {Cores(5, 1), kUnknown}, {1, 0}, {2, 3, 3, 2, 4, 1}},
+        // Not even the first candidate (3, 1) fits: the untested starting pair (2, 1) stands.
+        {3, 1, {kUnknown}, {1}, {1, 1, 2, 1, 0, 0}},
+        // Grids too large for the icon start at its corner on that side instead of wrapping:
+        // 24 processors need 17 rows of pixels; an icon of no pixels at all.
+        {16, 24, {Cores(12, 2)}, {1, 0}, {4, 6, 2, 1, 2, 0}},
+        {0, 64, {kUnknown}, {1}, {8, 8, 2, 1, 0, 0}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.processors << " processors, " << c.width << " x " << c.height);
-        for (uint32_t borders : {0u, 1u}) {
-            const CellGrid grid = PlanCellGrid(c.processors, c.topology, c.width, c.height, borders);
-            EXPECT_EQ(c.cols, grid.cols);
-            EXPECT_EQ(c.rows, grid.rows);
-            CellRecord cells[kMaxProcessors];
-            LayoutCells(c.processors, c.topology, c.width, c.height, borders, cells);
-            for (uint32_t i = 0; i < c.processors; ++i) {
-                // Room for the top and left lines before the cell, the closing line after it.
-                EXPECT_GE(cells[i].x, borders) << "cell " << i;
-                EXPECT_GE(cells[i].y, borders) << "cell " << i;
-                EXPECT_LT(cells[i].x + cells[i].size, c.width) << "cell " << i;
-                EXPECT_LT(cells[i].y + cells[i].size, c.height) << "cell " << i;
+    for (const Layout& e : layouts)
+        for (const ProcessorTopology& t : e.topologies)
+            for (uint32_t b : e.borders) {
+                SCOPED_TRACE(testing::Message()
+                             << e.side << " px, " << e.processors << " processors (" << t.cores << " x "
+                             << t.threadsPerCore << (t.known ? "" : ", unknown") << "), borders " << b);
+                const auto& [cols, rows, size, gap, x0, y0] = e.grid;
+                const CellGrid g = PlanCellGrid(e.processors, t, e.side, e.side, b);
+                EXPECT_EQ(std::tie(cols, rows, size, gap, x0, y0),
+                          std::tie(g.cols, g.rows, g.size, g.gap, g.x0, g.y0));
+                CellRecord cells[kMaxProcessors];
+                memset(cells, 0xEE, sizeof(cells));
+                LayoutCells(e.processors, t, e.side, e.side, b, cells);
+                for (uint32_t i = 0; i < kMaxProcessors; ++i) {
+                    const uint32_t col = i % cols, row = i / cols;
+                    const int edges = gap >= 2 ? 3 : (row == 0 ? 1 : 0) | (col == 0 ? 2 : 0);
+                    auto cell = std::make_tuple(int(x0 + col * (size + gap)) % 256,
+                                                int(y0 + row * (size + gap)) % 256, int(size), edges);
+                    if (i >= e.processors)
+                        cell = {0xEE, 0xEE, 0xEE, 0xEE}; // past the processor count: untouched
+                    const CellRecord& c = cells[i];
+                    EXPECT_EQ(cell, std::make_tuple(+c.x, +c.y, +c.size, +c.edges)) << "cell " << i;
+                }
             }
-        }
-    }
 }
 
-TEST(LayoutCells, GridTooLargeForTheIconStartsAtItsCorner) {
-    // 24 processors (12 x 2) need a 4 x 6 grid: 17 rows at the smallest cells.
-    CellRecord cells[kMaxProcessors];
-    LayoutCells(24, Cores(12, 2), 16, 16, 1, cells);
-    EXPECT_EQ(2, cells[0].x); // the width fits: centred
-    EXPECT_EQ(0, cells[0].y);
-    EXPECT_EQ(11, cells[3].x);
-    EXPECT_EQ(15, cells[23].y); // the last row reaches the icon's last row, clipped there
-    // No icon at all still gives byte-sized fields without wrapping into the grid.
-    LayoutCells(64, kUnknown, 0, 0, 1, cells);
-    EXPECT_EQ(21, cells[63].x);
-    EXPECT_EQ(21, cells[63].y);
-}
-
-// Records as GetLogicalProcessorInformation writes them for a 32-bit and a 64-bit build.
-std::vector<uint8_t> Records(uint32_t pointerSize,
-                             std::initializer_list<std::pair<uint32_t, uint64_t>> list) {
-    const uint32_t recordSize = pointerSize == 8 ? 32 : 24;
-    std::vector<uint8_t> bytes;
-    for (const auto& [relationship, mask] : list) {
-        std::vector<uint8_t> record(recordSize, 0xCC);
-        memcpy(record.data(), &mask, pointerSize);
-        memcpy(record.data() + pointerSize, &relationship, 4);
-        bytes.insert(bytes.end(), record.begin(), record.end());
-    }
-    return bytes;
-}
-
-TEST(ReadProcessorTopology, CountsCoresAndThreadsForEitherRecordSize) {
+// Records as GetLogicalProcessorInformation returns them for a 32-bit (24-byte records) and a
+// 64-bit build (32 bytes), in a heap block of exactly the returned length, so that AddressSanitizer
+// catches a read past it.
+TEST(ReadProcessorTopology, CountsCoresAndTheMostThreadsOfOne) {
     const uint32_t core = 0, cache = 2, package = 3;
-    for (uint32_t pointerSize : {4u, 8u}) {
-        SCOPED_TRACE(pointerSize);
-        auto bytes =
-            Records(pointerSize,
-                    {{package, 0xFFF}, {core, 0x3}, {cache, 0x3}, {core, 0xC}, {cache, 0xFF}, {core, 0x10}});
-        ProcessorTopology t = ReadProcessorTopology(bytes.data(), bytes.size(), pointerSize);
-        EXPECT_TRUE(t.known);
-        EXPECT_EQ(3u, t.cores);
-        EXPECT_EQ(2u, t.threadsPerCore);
-
-        // Only whole records within the returned length are read.
-        t = ReadProcessorTopology(bytes.data(), bytes.size() - 1, pointerSize);
-        EXPECT_EQ(2u, t.cores);
-        // No core record: threads per core stays 1.
-        t = ReadProcessorTopology(bytes.data(), pointerSize == 8 ? 32 : 24, pointerSize);
-        EXPECT_EQ(0u, t.cores);
-        EXPECT_EQ(1u, t.threadsPerCore);
-        EXPECT_EQ(0u, ReadProcessorTopology(bytes.data(), 0, pointerSize).cores);
-    }
-    // On x64 the whole 64-bit mask counts: processors 32 and up share cores too.
-    auto wide = Records(8, {{core, 0xF00000000ull}});
-    EXPECT_EQ(4u, ReadProcessorTopology(wide.data(), wide.size(), 8).threadsPerCore);
+    const std::vector<std::pair<uint32_t, uint64_t>> machine = // relationship, mask
+        {{package, 0xFFF}, {core, 0x3}, {cache, 0xFF}, {core, 0xC}, {core, 0x1F}};
+    // The records, how many bytes of the last one are missing (a partial record is ignored, also
+    // when it is the only one), the cores and the threads per core read with 24-byte and with
+    // 32-byte records (whose masks have 64 bits). With no core record there is one thread.
+    const struct {
+        std::vector<std::pair<uint32_t, uint64_t>> records;
+        uint32_t cut, cores, threads24, threads32;
+    } cases[] = {{machine, 0, 3, 5, 5},
+                 {machine, 1, 2, 2, 2},
+                 {{{core, 0xF00000003ull}}, 0, 1, 2, 6},
+                 {{{core, 0x3}}, 1, 0, 1, 1}};
+    for (const auto& c : cases)
+        for (uint32_t pointerSize : {4u, 8u}) {
+            const uint32_t recordSize = pointerSize == 8 ? 32 : 24;
+            std::vector<uint8_t> all(c.records.size() * recordSize, 0xCC);
+            for (size_t i = 0; i < c.records.size(); ++i) {
+                memcpy(&all[i * recordSize], &c.records[i].second, pointerSize);
+                memcpy(&all[i * recordSize + pointerSize], &c.records[i].first, 4);
+            }
+            const std::vector<uint8_t> bytes(all.begin(), all.end() - c.cut); // exactly sized
+            const ProcessorTopology t = ReadProcessorTopology(bytes.data(), bytes.size(), pointerSize);
+            EXPECT_EQ(std::make_tuple(true, c.cores, pointerSize == 8 ? c.threads32 : c.threads24),
+                      std::make_tuple(t.known, t.cores, t.threadsPerCore))
+                << recordSize << "-byte records: " << c.records.size() << ", " << c.cut << " bytes cut";
+        }
 }
 
 } // namespace

@@ -1,116 +1,63 @@
+// Which of a resource's languages is used: preferred, user default, system default, neutral
+// entries, English, the lowest entry.
 #include "resources/language_choice.h"
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
+#include <vector>
 
 namespace {
 
-uint16_t Lang(uint16_t primary, uint16_t sublanguage) {
-    return static_cast<uint16_t>(sublanguage << 10 | primary);
+const uint16_t kCzech = 0x0405, kGerman = 0x0407, kEnglish = 0x0409, kFrench = 0x040C, kPolish = 0x0415;
+
+TEST(ChooseFromLanguageSet, EdgeCases) {
+    const struct {
+        const char* name;
+        std::vector<uint16_t> set; // in the order the enumeration reports them
+        uint16_t preferred, user, system, chosen;
+    } cases[] = {
+        {"preferred first", {kEnglish, kCzech}, kCzech, kEnglish, kEnglish, kCzech},
+        {"preferred English", {kCzech, kEnglish}, kEnglish, kCzech, kCzech, kEnglish},
+        {"UK English: sublanguage 1", {kCzech, kEnglish}, 0x0809, kCzech, kCzech, kEnglish},
+        {"preferred exact sublanguage", {kGerman, 0x0C07, 0x0007}, 0x0C07, kGerman, kGerman, 0x0C07},
+        {"preference of primary language 0 is none", {0x0C00, kCzech}, 0x0C00, kCzech, kCzech, kCzech},
+        {"user default", {kCzech, kEnglish}, 0, kCzech, kEnglish, kCzech},
+        {"then system default", {kCzech, kEnglish}, 0, kGerman, kCzech, kCzech},
+        {"no German entry: English", {kCzech, kEnglish}, 0, 0x0C07, kGerman, kEnglish},
+        {"no Polish entry: English", {kCzech, kEnglish}, 0, kPolish, kPolish, kEnglish},
+        {"sublanguage 1 first", {0x1407, 0x0807, 0x0007, kGerman, kEnglish}, 0x0C07, 0, 0, kGerman},
+        {"then neutral", {0x1407, 0x0807, 0x0007, kEnglish}, 0x0C07, 0, 0, 0x0007},
+        {"then ascending", {0x1407, 0x0807, kEnglish}, 0x0C07, 0, 0, 0x0807},
+        {"up to sublanguage 63", {0xFC07, kEnglish}, 0x0C07, 0, 0, 0xFC07},
+        {"English neutral before UK", {0x0809, 0x0009, 0x0007}, 0, kPolish, kPolish, 0x0009},
+        {"UK English before the lowest", {0x0809, kFrench}, 0, kPolish, kPolish, 0x0809},
+        {"neutral entry 0x0400 first", {0x0800, kEnglish, 0x0400}, 0, kPolish, kPolish, 0x0400},
+        {"then 0x0800, before English", {kEnglish, 0x0800}, 0, kPolish, kPolish, 0x0800},
+        {"lowest entry", {kFrench, kGerman}, 0, kEnglish, kEnglish, kGerman},
+        {"language 0 not lowest", {kFrench, 0x0000}, 0, kPolish, kPolish, kFrench},
+        {"language 0 not by user default", {kFrench, 0x0000}, 0, 0x0000, 0x0000, kFrench},
+        {"language 0 not before 0x0400", {0x0400, 0x0000}, 0, 0x0000, kPolish, 0x0400},
+        {"empty set", {}, kCzech, kCzech, kCzech, 0},
+    };
+    for (const auto& c : cases) {
+        LanguageSet set = {{}, 0};
+        for (uint16_t language : c.set)
+            AddToLanguageSet(&set, language);
+        EXPECT_EQ(c.chosen, ChooseFromLanguageSet(&set, c.preferred, c.user, c.system)) << c.name;
+    }
 }
 
-const uint16_t kEnglishUS = 0x0409, kCzech = 0x0405, kGerman = 0x0407, kGermanAustria = 0x0C07,
-               kFrench = 0x040C, kPolish = 0x0415, kEnglishUK = 0x0809;
-
-LanguageSet SetOf(std::initializer_list<uint16_t> languages) {
-    LanguageSet set;
-    set.count = 0;
-    for (uint16_t language : languages)
-        AddToLanguageSet(&set, language);
-    return set;
-}
-
-TEST(LanguageSet, KeepsEntriesSortedAndFindsThem) {
-    LanguageSet set = SetOf({kGerman, kCzech, kEnglishUS, kCzech, 0x0001});
-    ASSERT_EQ(5, set.count);
-    const uint16_t sorted[] = {0x0001, kCzech, kCzech, kGerman, kEnglishUS};
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(sorted[i], set.ids[i]) << i;
-    EXPECT_TRUE(LanguageSetHas(&set, 0x0001));
-    EXPECT_TRUE(LanguageSetHas(&set, kCzech));
-    EXPECT_TRUE(LanguageSetHas(&set, kEnglishUS));
-    EXPECT_FALSE(LanguageSetHas(&set, 0x0000));
-    EXPECT_FALSE(LanguageSetHas(&set, 0x0406));
-    EXPECT_FALSE(LanguageSetHas(&set, 0xFFFF));
-}
-
-TEST(LanguageSet, StopsCollectingAt1024) {
-    LanguageSet set;
-    set.count = 0;
-    // Descending, so that every insertion shifts the whole tail.
-    for (unsigned i = 0; i < 1023; ++i)
-        ASSERT_TRUE(AddToLanguageSet(&set, static_cast<uint16_t>(5000 - i))) << i;
-    EXPECT_FALSE(AddToLanguageSet(&set, 1));
-    EXPECT_EQ(1024, set.count);
-    // An enumeration that went on regardless must not grow the set past its array.
-    EXPECT_FALSE(AddToLanguageSet(&set, 2));
-    EXPECT_EQ(1024, set.count);
-    EXPECT_EQ(1, set.ids[0]);
-    EXPECT_EQ(5000 - 1022, set.ids[1]);
-    EXPECT_EQ(5000, set.ids[1023]);
-    EXPECT_FALSE(LanguageSetHas(&set, 2));
-}
-
-TEST(ChooseLanguage, PreferredLanguageComesFirst) {
-    LanguageSet set = SetOf({kCzech, kEnglishUS});
-    EXPECT_EQ(kCzech, ChooseFromLanguageSet(&set, kCzech, kEnglishUS, kEnglishUS));
-    EXPECT_EQ(kEnglishUS, ChooseFromLanguageSet(&set, kEnglishUS, kCzech, kCzech));
-    // English (United Kingdom) is served by the default English sublanguage, before the
-    // user's and system's Czech.
-    EXPECT_EQ(kEnglishUS, ChooseFromLanguageSet(&set, kEnglishUK, kCzech, kCzech));
-    // A preference whose primary language is 0 is no preference.
-    EXPECT_EQ(kCzech, ChooseFromLanguageSet(&set, 0, kCzech, kEnglishUS));
-    EXPECT_EQ(kCzech, ChooseFromLanguageSet(&set, Lang(0, 3), kCzech, kEnglishUS));
-}
-
-TEST(ChooseLanguage, UserThenSystemDefaultThenEnglish) {
-    LanguageSet set = SetOf({kCzech, kEnglishUS});
-    EXPECT_EQ(kCzech, ChooseFromLanguageSet(&set, 0, kCzech, kGerman));
-    EXPECT_EQ(kCzech, ChooseFromLanguageSet(&set, 0, kGerman, kCzech));
-    // No German entry at all: English.
-    EXPECT_EQ(kEnglishUS, ChooseFromLanguageSet(&set, 0, kGermanAustria, kGerman));
-
-    LanguageSet czechAndEnglish = SetOf({0x0405, 0x0409});
-    EXPECT_EQ(0x0409, ChooseFromLanguageSet(&czechAndEnglish, 0, kPolish, kPolish));
-}
-
-TEST(ChooseLanguage, SublanguageOrderIsDefaultThenNeutralThenAscending) {
-    LanguageSet set = SetOf({Lang(7, 5), Lang(7, 2), Lang(7, 0), Lang(7, 1), kEnglishUS});
-    EXPECT_EQ(Lang(7, 1), ChooseFromLanguageSet(&set, kGermanAustria, 0, 0));
-    set = SetOf({Lang(7, 5), Lang(7, 2), Lang(7, 0), kEnglishUS});
-    EXPECT_EQ(Lang(7, 0), ChooseFromLanguageSet(&set, kGermanAustria, 0, 0));
-    set = SetOf({Lang(7, 5), Lang(7, 2), kEnglishUS});
-    EXPECT_EQ(Lang(7, 2), ChooseFromLanguageSet(&set, kGermanAustria, 0, 0));
-    set = SetOf({Lang(7, 63), kEnglishUS});
-    EXPECT_EQ(Lang(7, 63), ChooseFromLanguageSet(&set, kGermanAustria, 0, 0));
-    // The same order for English, the last resort: 0x0009 before 0x0809.
-    set = SetOf({kEnglishUK, 0x0009, kFrench});
-    EXPECT_EQ(0x0009, ChooseFromLanguageSet(&set, 0, kPolish, kPolish));
-}
-
-TEST(ChooseLanguage, NeutralEntriesBeforeEnglish) {
-    LanguageSet set = SetOf({0x0800, 0x0400, kEnglishUS});
-    EXPECT_EQ(0x0400, ChooseFromLanguageSet(&set, 0, kPolish, kPolish));
-    set = SetOf({0x0800, kEnglishUS});
-    EXPECT_EQ(0x0800, ChooseFromLanguageSet(&set, 0, kPolish, kPolish));
-}
-
-TEST(ChooseLanguage, LowestEntryWhenNothingElseFits) {
-    LanguageSet set = SetOf({kFrench, kGerman});
-    EXPECT_EQ(kGerman, ChooseFromLanguageSet(&set, 0, kEnglishUS, kEnglishUS));
-    set = SetOf({});
-    EXPECT_EQ(0, ChooseFromLanguageSet(&set, kCzech, kCzech, kCzech));
-}
-
-TEST(ChooseLanguage, LanguageZeroIsNeverChosenOverARealOne) {
-    // 0 would read as "not found", so a set holding it must still yield its other language,
-    // also when a default language has primary language 0.
-    LanguageSet set = SetOf({kFrench, 0x0000});
-    EXPECT_EQ(kFrench, ChooseFromLanguageSet(&set, 0, kPolish, kPolish));
-    EXPECT_EQ(kFrench, ChooseFromLanguageSet(&set, 0, 0x0000, 0x0000));
-    set = SetOf({0x0000, 0x0400});
-    EXPECT_EQ(0x0400, ChooseFromLanguageSet(&set, 0, 0x0000, kPolish));
+// Descending, so that every insertion shifts the whole tail; the 1024th stops the enumeration and
+// later ones, should it go on, are dropped.
+TEST(AddToLanguageSet, StopsAt1024AndStaysSorted) {
+    LanguageSet set = {{}, 0};
+    for (unsigned i = 0; i < 1030; ++i)
+        EXPECT_EQ(i < 1023, AddToLanguageSet(&set, uint16_t(i == 1023 ? 1 : 5000 - i))) << "entry " << i;
+    ASSERT_EQ(1024, set.count);
+    for (unsigned i = 0; i < 1024; ++i)
+        EXPECT_EQ(i == 0 ? 1 : 5000 - 1023 + i, set.ids[i]) << "entry " << i;
+    EXPECT_TRUE(LanguageSetHas(&set, 1) && LanguageSetHas(&set, 5000) && LanguageSetHas(&set, 3978));
+    EXPECT_FALSE(LanguageSetHas(&set, 3977) || LanguageSetHas(&set, 3976) || LanguageSetHas(&set, 0));
 }
 
 } // namespace

@@ -1,96 +1,55 @@
+// Walking a string-table block: sixteen slots, each a 16-bit length and that many UTF-16 units.
 #include "resources/string_block.h"
 
 #include <gtest/gtest.h>
 
 #include <string.h>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-// A block as the resource compiler lays it out: per slot a 16-bit length, then the units.
-std::vector<unsigned char> BuildBlock(const std::vector<std::u16string>& slots) {
-    std::vector<unsigned char> block;
-    for (const std::u16string& text : slots) {
-        uint16_t units = static_cast<uint16_t>(text.size());
-        block.insert(block.end(), reinterpret_cast<unsigned char*>(&units),
-                     reinterpret_cast<unsigned char*>(&units) + 2);
-        block.insert(block.end(), reinterpret_cast<const unsigned char*>(text.data()),
-                     reinterpret_cast<const unsigned char*>(text.data()) + text.size() * 2);
-    }
-    return block;
-}
-
-std::vector<std::u16string> SampleSlots() {
-    std::vector<std::u16string> slots(16);
-    slots[0] = u"Select EXE\u2026";
-    slots[1] = u"Programs (*.exe)";
-    slots[2] = u"All files (*.*)";
-    slots[7] = u"x";
-    slots[15] = u"Last";
-    return slots;
-}
-
-// Looks a slot up in a heap copy of exactly `bytes` bytes at an odd address, so that ASan
-// catches any read past the end and UBSan any misaligned 16-bit read.
-bool Lookup(const std::vector<unsigned char>& block, uint32_t bytes, unsigned index, std::u16string* text) {
+// Looks slot `index` up in a heap block of exactly `bytes` bytes at an odd address, so that
+// AddressSanitizer catches any read past its end and UBSan any misaligned 16-bit read.
+std::optional<std::u16string> Lookup(const std::vector<unsigned char>& block, uint32_t bytes,
+                                     unsigned index) {
     std::vector<unsigned char> copy(bytes + 1);
-    memcpy(copy.data() + 1, block.data(), bytes);
+    memcpy(&copy[1], block.data(), bytes);
     const void* found = nullptr;
     uint32_t length = 0;
-    if (!FindStringInBlock(copy.data() + 1, bytes, index, &found, &length))
-        return false;
-    const unsigned char* start = static_cast<const unsigned char*>(found);
-    EXPECT_GE(start, copy.data() + 1);
-    EXPECT_LE(start + length * 2, copy.data() + copy.size());
-    text->resize(length);
-    memcpy(&(*text)[0], found, length * 2);
-    return true;
+    if (!FindStringInBlock(&copy[1], bytes, index, &found, &length))
+        return std::nullopt;
+    std::u16string text(length, u'?');
+    memcpy(&text[0], found, length * 2);
+    return text;
 }
 
-TEST(StringBlock, FindsEverySlotAndRejectsEmptyOnes) {
-    std::vector<std::u16string> slots = SampleSlots();
-    std::vector<unsigned char> block = BuildBlock(slots);
-    for (unsigned index = 0; index < 16; ++index) {
-        std::u16string text;
-        bool found = Lookup(block, static_cast<uint32_t>(block.size()), index, &text);
-        EXPECT_EQ(!slots[index].empty(), found) << index;
-        if (found) {
-            EXPECT_EQ(slots[index], text) << index;
-        }
+// Every slot of the block and of every truncation of it, down to no bytes: a slot is found when
+// it holds text and lies wholly inside the kept bytes. A cut inside a slot's text leaves a length
+// pointing past the end.
+TEST(FindStringInBlock, FindsWholeNonEmptySlotsOnly) {
+    std::vector<std::u16string> slots(17); // and a 17th string after the block, never found
+    slots[0] = u"Select EXE\u2026", slots[1] = u"*.exe", slots[7] = u"x", slots[15] = u"Last",
+    slots[16] = u"extra";
+    std::vector<unsigned char> block;
+    std::vector<size_t> ends; // where each slot ends
+    for (const std::u16string& text : slots) {
+        const uint16_t units = text.size();
+        block.insert(block.end(), {uint8_t(units), uint8_t(units >> 8)});
+        block.insert(block.end(), (const char*)text.data(), (const char*)(text.data() + units));
+        ends.push_back(block.size());
     }
-    std::u16string text;
-    EXPECT_FALSE(Lookup(block, static_cast<uint32_t>(block.size()), 16, &text));
-}
-
-TEST(StringBlock, TruncatedBlockNeverReadsPastItsEnd) {
-    std::vector<std::u16string> slots = SampleSlots();
-    std::vector<unsigned char> block = BuildBlock(slots);
-    // The last slot's text ends with the block; every shorter size cuts something off.
-    for (uint32_t bytes = 0; bytes < block.size(); ++bytes) {
-        std::u16string text;
-        EXPECT_FALSE(Lookup(block, bytes, 15, &text)) << bytes;
-        // Slots that lie wholly inside the kept bytes are still found.
-        if (bytes >= 2 + slots[0].size() * 2) {
-            EXPECT_TRUE(Lookup(block, bytes, 0, &text)) << bytes;
-            EXPECT_EQ(slots[0], text);
-        } else {
-            EXPECT_FALSE(Lookup(block, bytes, 0, &text)) << bytes;
+    for (uint32_t bytes = 0; bytes <= block.size(); ++bytes)
+        for (unsigned index = 0; index <= 16; ++index) {
+            const bool whole = index < 16 && !slots[index].empty() && ends[index] <= bytes;
+            EXPECT_EQ(whole ? std::optional(slots[index]) : std::nullopt, Lookup(block, bytes, index))
+                << "slot " << index << " of " << bytes << " bytes";
         }
-    }
-}
-
-TEST(StringBlock, LengthsPointingPastTheBlockAreRejected) {
-    // A slot that claims 0xFFFF units, and a block that stops after three slots.
-    std::vector<unsigned char> block = BuildBlock({u"ab", u"cd"});
-    block[4 + 2] = 0xFF;
-    block[4 + 3] = 0xFF;
-    std::u16string text;
-    EXPECT_TRUE(Lookup(block, static_cast<uint32_t>(block.size()), 0, &text));
-    EXPECT_FALSE(Lookup(block, static_cast<uint32_t>(block.size()), 1, &text));
-    EXPECT_FALSE(Lookup(block, static_cast<uint32_t>(block.size()), 2, &text));
-    block = BuildBlock({u"ab", u"", u"cd"});
-    EXPECT_FALSE(Lookup(block, static_cast<uint32_t>(block.size()), 3, &text));
+    // A length of 0xFFFF units in slot 1: neither it nor the slots after it are found.
+    const std::vector<unsigned char> corrupt = {2, 0, 'a', 0, 'b', 0, 0xFF, 0xFF, 'c', 0, 1, 0, 'd', 0};
+    for (unsigned index = 0; index < 3; ++index)
+        EXPECT_EQ(index == 0, Lookup(corrupt, corrupt.size(), index).has_value()) << "slot " << index;
 }
 
 } // namespace
