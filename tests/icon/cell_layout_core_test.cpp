@@ -9,8 +9,10 @@
 namespace {
 
 // A failed topology query: whatever its other fields hold, one column with a row per processor.
-const ProcessorTopology kUnknown = {false, 4, 2};
-const auto Cores = [](uint32_t cores, uint32_t threads) { return ProcessorTopology{true, cores, threads}; };
+const ProcessorTopology kUnknown = {false, 4, 2, 8};
+const auto Cores = [](uint32_t cores, uint32_t threads) {
+    return ProcessorTopology{true, cores, threads, cores * threads};
+};
 
 // One row per layout: every topology and borders value listed gives the same grid. The cells
 // then run row by row from (x0, y0) with a pitch of size + gap; with gap 1 the edges are 3 for
@@ -92,15 +94,16 @@ TEST(ReadProcessorTopology, CountsCoresAndTheMostThreadsOfOne) {
     const std::vector<std::pair<uint32_t, uint64_t>> machine = // relationship, mask
         {{package, 0xFFF}, {core, 0x3}, {cache, 0xFF}, {core, 0xC}, {core, 0x1F}};
     // The records, how many bytes of the last one are missing (a partial record is ignored, also
-    // when it is the only one), the cores and the threads per core read with 24-byte and with
-    // 32-byte records (whose masks have 64 bits). With no core record there is one thread.
+    // when it is the only one), the cores, and the threads per core and of all cores read with
+    // 24-byte and with 32-byte records (whose masks have 64 bits). With no core record there is
+    // one thread per core and none in all.
     const struct {
         std::vector<std::pair<uint32_t, uint64_t>> records;
-        uint32_t cut, cores, threads24, threads32;
-    } cases[] = {{machine, 0, 3, 5, 5},
-                 {machine, 1, 2, 2, 2},
-                 {{{core, 0xF00000003ull}}, 0, 1, 2, 6},
-                 {{{core, 0x3}}, 1, 0, 1, 1}};
+        uint32_t cut, cores, threads24, threads32, all24, all32;
+    } cases[] = {{machine, 0, 3, 5, 5, 9, 9},
+                 {machine, 1, 2, 2, 2, 4, 4},
+                 {{{core, 0xF00000003ull}}, 0, 1, 2, 6, 2, 6},
+                 {{{core, 0x3}}, 1, 0, 1, 1, 0, 0}};
     for (const auto& c : cases)
         for (uint32_t pointerSize : {4u, 8u}) {
             const uint32_t recordSize = pointerSize == 8 ? 32 : 24;
@@ -111,8 +114,10 @@ TEST(ReadProcessorTopology, CountsCoresAndTheMostThreadsOfOne) {
             }
             const std::vector<uint8_t> bytes(all.begin(), all.end() - c.cut); // exactly sized
             const ProcessorTopology t = ReadProcessorTopology(bytes.data(), bytes.size(), pointerSize);
-            EXPECT_EQ(std::make_tuple(true, c.cores, pointerSize == 8 ? c.threads32 : c.threads24),
-                      std::make_tuple(t.known, t.cores, t.threadsPerCore))
+            const bool wide = pointerSize == 8;
+            EXPECT_EQ(
+                std::make_tuple(true, c.cores, wide ? c.threads32 : c.threads24, wide ? c.all32 : c.all24),
+                std::make_tuple(t.known, t.cores, t.threadsPerCore, t.processors))
                 << recordSize << "-byte records: " << c.records.size() << ", " << c.cut << " bytes cut";
         }
 }

@@ -27,7 +27,7 @@ ProcessorReading AtClock(uint32_t current, uint32_t idle = 0) {
 std::vector<uint32_t> Paint16(uint32_t borders, const std::vector<ProcessorReading>& readings, bool activity,
                               const IconColors& colors = kDefaults) {
     CellRecord cells[kMaxProcessors];
-    LayoutCells(readings.size(), {false, 0, 1}, 16, 16, borders, cells);
+    LayoutCells(readings.size(), {false, 0, 1, 0}, 16, 16, borders, cells);
     std::vector<uint32_t> pixels(256, 0);
     PaintCells(pixels.data(), 16, 16, readings.data(), cells, readings.size(), colors, borders, activity);
     return pixels;
