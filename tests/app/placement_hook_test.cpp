@@ -4,65 +4,58 @@
 #include <shellapi.h>
 #include <gtest/gtest.h>
 
-#include <string.h>
-
 #include "app/placement.h"
 #include "app/placement_hook.h"
 #include "common/flags.h"
 #include "seams.h"
 
-namespace {
+static int s_failingRects; // GetWindowRect calls still to fail
 
-int s_failingRects; // GetWindowRect calls still to fail
-
-BOOL WINAPI FailingWindowRect(HWND window, LPRECT rect) {
-    if (s_failingRects <= 0)
+static BOOL WINAPI FailingWindowRect(HWND window, LPRECT rect) {
+    if (s_failingRects-- <= 0)
         return REAL(L"user32.dll", GetWindowRect)(window, rect);
-    --s_failingRects;
     memset(rect, 0xAB, sizeof(*rect)); // whatever a failing call leaves
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
+    return SetLastError(ERROR_INVALID_WINDOW_HANDLE), FALSE;
 }
+SEAM(GetWindowRect, FailingWindowRect);
 
-struct DialogRun {
-    RECT placed, nested; // where it and a dialog opened from inside it were once initialised
-    bool inner;
+// Where an empty dialog was once initialised, and where one it opened from inside it was.
+struct Placed {
+    RECT dialog, nested;
+    bool openNested;
 };
 
-INT_PTR ShowDialog(DialogRun* run);
-
-INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        PostMessageW(dialog, WM_APP, 0, 0); // the hook has run by the time this arrives
-        return TRUE;
-    }
-    if (message != WM_APP)
-        return FALSE;
-    DialogRun* run = reinterpret_cast<DialogRun*>(GetWindowLongPtrW(dialog, DWLP_USER));
-    GetWindowRect(dialog, &run->placed);
-    DialogRun inner = {{}, {}, true};
-    if (!run->inner && ShowDialog(&inner) == 1)
-        run->nested = inner.placed;
-    EndDialog(dialog, 1);
-    return TRUE;
-}
-
-// An empty dialog of 200 x 100 dialog units.
-INT_PTR ShowDialog(DialogRun* run) {
-    struct {
+static Placed ShowDialog(bool openNested) {
+    static const struct {
         DLGTEMPLATE header;
         WORD menu, windowClass, title;
-    } empty = {};
-    empty.header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    empty.header.cx = 200;
-    empty.header.cy = 100;
-    return DialogBoxIndirectParamW(NULL, &empty.header, NULL, DialogProcedure, reinterpret_cast<LPARAM>(run));
+    } kEmpty = {{WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0, 200, 100}, 0, 0, 0};
+    Placed placed = {{}, {}, openNested};
+    DialogBoxIndirectParamW(
+        NULL, &kEmpty.header, NULL,
+        [](HWND dialog, UINT message, WPARAM, LPARAM lParam) -> INT_PTR {
+            if (message == WM_INITDIALOG) // the hook runs after this
+                return SetWindowLongPtrW(dialog, DWLP_USER, lParam), PostMessageW(dialog, WM_APP, 0, 0);
+            if (message != WM_APP)
+                return FALSE;
+            Placed* placed = reinterpret_cast<Placed*>(GetWindowLongPtrW(dialog, DWLP_USER));
+            GetWindowRect(dialog, &placed->dialog);
+            if (placed->openNested)
+                placed->nested = ShowDialog(false).dialog;
+            return EndDialog(dialog, 1);
+        },
+        reinterpret_cast<LPARAM>(&placed));
+    return placed;
 }
 
-// Where the hook puts a dialog of this size, from the monitor and taskbar of now.
-POINT ExpectedCorner(const RECT& dialog) {
-    POINT cursor = {0, 0}, corner;
+static std::string Text(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) +
+           "x" + std::to_string(r.bottom - r.top);
+}
+
+// Where the hook puts this dialog, from the monitor and the taskbar of now.
+static std::string Corner(const RECT& dialog) {
+    POINT cursor = {0, 0};
     GetCursorPos(&cursor);
     MONITORINFO monitor = {sizeof(monitor), {}, {}, 0};
     GetMonitorInfoW(MonitorFromPoint(cursor, MONITOR_DEFAULTTOPRIMARY), &monitor);
@@ -70,55 +63,35 @@ POINT ExpectedCorner(const RECT& dialog) {
     if (!bar.hWnd || !SHAppBarMessage(ABM_GETTASKBARPOS, &bar))
         bar.uEdge = ABE_BOTTOM;
     const RECT& w = monitor.rcWork;
+    int32_t x, y;
     PlaceDialog({w.left, w.top, w.right, w.bottom}, bar.uEdge, dialog.right - dialog.left,
-                dialog.bottom - dialog.top, reinterpret_cast<int32_t*>(&corner.x),
-                reinterpret_cast<int32_t*>(&corner.y));
-    return corner;
+                dialog.bottom - dialog.top, &x, &y);
+    return Text({x, y, x + dialog.right - dialog.left, y + dialog.bottom - dialog.top});
 }
 
-} // namespace
-
-SEAM(GetWindowRect, FailingWindowRect);
-
 TEST(PlacementHook, OnlyTheFlaggedDialogMovesAndOnlyOnce) {
-    DialogRun unhooked = {}; // where Windows puts the dialogs
-    ASSERT_EQ(1, ShowDialog(&unhooked));
+    const Placed unhooked = ShowDialog(true); // where Windows puts them
+    ASSERT_NE(Text(unhooked.dialog), Corner(unhooked.dialog)) << "the corner would show nothing";
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, DialogPlacementHook, NULL, GetCurrentThreadId());
-    ASSERT_TRUE(hook != NULL);
-    const struct {
-        const char* name;
-        bool flagged;
-        int failingRects;
-        bool moves;
-    } cases[] = {
-        {"flagged", true, 0, true},
-        {"not flagged", false, 0, false},
-        {"dialog size unknown", true, 1, false},
+    const std::tuple<const char*, bool, int> cases[] = {
+        // the dialog, whether the flag is set, GetWindowRect calls that fail
+        {"flagged", true, 0},
+        {"not flagged", false, 0},
+        {"flagged, of unknown size", true, 1},
     };
-    for (const auto& c : cases) {
-        g_placeNextDialog = c.flagged;
-        s_failingRects = c.failingRects;
-        DialogRun run = {};
-        ASSERT_EQ(1, ShowDialog(&run));
-        EXPECT_FALSE(g_placeNextDialog) << c.name;
-        const POINT at =
-            c.moves ? ExpectedCorner(run.placed) : POINT{unhooked.placed.left, unhooked.placed.top};
-        EXPECT_TRUE(!c.moves || at.x != unhooked.placed.left || at.y != unhooked.placed.top)
-            << "Windows puts dialogs in the corner anyway: nothing shown";
-        EXPECT_EQ(at.x, run.placed.left) << c.name;
-        EXPECT_EQ(at.y, run.placed.top) << c.name;
-        EXPECT_EQ(unhooked.placed.right - unhooked.placed.left, run.placed.right - run.placed.left) << c.name;
-        EXPECT_EQ(unhooked.placed.bottom - unhooked.placed.top, run.placed.bottom - run.placed.top) << c.name;
-        // A dialog opened from inside it stays where Windows puts it.
-        EXPECT_EQ(unhooked.nested.left, run.nested.left) << c.name;
-        EXPECT_EQ(unhooked.nested.top, run.nested.top) << c.name;
+    for (const auto& [name, flagged, failingRects] : cases) {
+        g_placeNextDialog = flagged, s_failingRects = failingRects;
+        const Placed run = ShowDialog(true);
+        // Moved or not, never resized; the dialog opened from inside it stays where Windows puts it.
+        EXPECT_EQ(flagged && !failingRects ? Corner(run.dialog) : Text(unhooked.dialog), Text(run.dialog))
+            << name;
+        EXPECT_EQ(Text(unhooked.nested), Text(run.nested)) << name;
+        EXPECT_FALSE(g_placeNextDialog) << name;
     }
     // Other messages leave the flag for the dialog it was raised for.
     g_placeNextDialog = 1;
     HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 5, 6, 70, 80, NULL, NULL, NULL, NULL);
     SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"x"));
     EXPECT_TRUE(g_placeNextDialog);
-    DestroyWindow(window);
-    UnhookWindowsHookEx(hook);
-    g_placeNextDialog = 0;
+    DestroyWindow(window), UnhookWindowsHookEx(hook), g_placeNextDialog = 0;
 }

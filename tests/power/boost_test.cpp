@@ -8,12 +8,10 @@
 #include "power/power_functions.h"
 #include "settings/settings.h"
 
-namespace {
-
 typedef std::vector<std::string> Calls;
 typedef std::map<std::string, DWORD> Failures;
 
-Calls operator+(Calls a, const Calls& b) {
+static Calls operator+(Calls a, const Calls& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
@@ -34,44 +32,41 @@ const Calls kRaiseUndone = kRead + Calls{"SetActive(B) -> 5", "WriteAC(B, 5)", "
 const Failures kGetFails = {{"GetActive", 5}}, kSetFails = {{"SetActive", 5}};
 const Failures kDcFails = {{"ReadDC", 2}}, kReadsFail = {{"ReadAC", 2}, {"ReadDC", 2}};
 
-int s_refreshes;
+static int s_refreshes;
 
 // Every menu refresh asks whether the user may change power schemes.
-BOOLEAN WINAPI CountedMayWrite() {
+static BOOLEAN WINAPI CountedMayWrite() {
     ++s_refreshes;
     return TRUE;
 }
 
+// Each case: the state at the start, the calls of the engage (twice where said) and those of two
+// releases in a row, with the engaged flag between them and the menu refreshes of both.
 struct Case {
-    const char* name;
+    const char *name, *active, *userPicks; // the scheme active at the start, and the one the user picks
     DWORD method;
-    const char* active; // at the start
-    Failures atEngage;
-    int engages;
-    Calls engage;
+    int engages, refreshes;
     bool engaged;
-    const char* userPicks; // the scheme the user activates while engaged, if any
-    Failures atRelease;
-    Calls release; // of two releases in a row
-    int refreshes;
+    Failures atEngage, atRelease;
+    Calls engage, release;
 };
 
 const Case kCases[] = {
-    {"scheme switch and back", 0, "B", {}, 1, kSwitch, true, NULL, {}, {"SetActive(B)"}, 2},
-    {"user picked Power saver", 0, "B", {}, 1, kSwitch, true, "PS", {}, {"SetActive(B)"}, 2},
-    {"High Performance already active", 0, "HP", {}, 1, {"GetActive"}, false, NULL, {}, {}, 0},
-    {"GetActive fails", 0, "B", kGetFails, 1, {"GetActive -> 5"}, false, NULL, {}, {}, 0},
-    {"SetActive fails", 0, "B", kSetFails, 1, {"GetActive", "SetActive(HP) -> 5"}, false, NULL, {}, {}, 0},
-    {"minimum state raised and restored", 1, "B", {}, 1, kRaise, true, NULL, {}, kRestore, 2},
-    {"DC read fails", 1, "B", kDcFails, 1, kDcFailed, true, NULL, {}, kRestoreAc, 2},
-    {"both reads fail", 1, "B", kReadsFail, 1, kReadsFailed, false, NULL, {}, {}, 0},
-    {"user switched after the raise", 1, "B", {}, 1, kRaise, true, "PS", {}, kRestoreInPs, 2},
-    {"final SetActive fails", 1, "B", kSetFails, 1, kRaiseUndone, false, NULL, {}, {}, 0},
-    {"GetActive fails at release", 1, "B", {}, 1, kRaise, true, NULL, kGetFails, kRestoreBlind, 2},
-    {"scheme switch twice", 0, "B", {}, 2, kSwitchTwice, true, NULL, {}, {"SetActive(B)"}, 4},
-    {"minimum state twice", 1, "B", {}, 2, kRaise + kRestore + kRaise, true, NULL, {}, kRestore, 4},
-    {"method 2", 2, "B", {}, 1, {}, false, NULL, {}, {}, 0},
-    {"method 0xFFFFFFFF", 0xFFFFFFFF, "B", {}, 1, {}, false, NULL, {}, {}, 0},
+    {"scheme switch and back", "B", NULL, 0, 1, 2, true, {}, {}, kSwitch, {"SetActive(B)"}},
+    {"user picked Power saver", "B", "PS", 0, 1, 2, true, {}, {}, kSwitch, {"SetActive(B)"}},
+    {"High Performance already active", "HP", NULL, 0, 1, 0, false, {}, {}, {"GetActive"}, {}},
+    {"GetActive fails", "B", NULL, 0, 1, 0, false, kGetFails, {}, {"GetActive -> 5"}, {}},
+    {"SetActive fails", "B", NULL, 0, 1, 0, false, kSetFails, {}, {"GetActive", "SetActive(HP) -> 5"}, {}},
+    {"minimum state raised and restored", "B", NULL, 1, 1, 2, true, {}, {}, kRaise, kRestore},
+    {"DC read fails", "B", NULL, 1, 1, 2, true, kDcFails, {}, kDcFailed, kRestoreAc},
+    {"both reads fail", "B", NULL, 1, 1, 0, false, kReadsFail, {}, kReadsFailed, {}},
+    {"user switched after the raise", "B", "PS", 1, 1, 2, true, {}, {}, kRaise, kRestoreInPs},
+    {"final SetActive fails", "B", NULL, 1, 1, 0, false, kSetFails, {}, kRaiseUndone, {}},
+    {"GetActive fails at release", "B", NULL, 1, 1, 2, true, {}, kGetFails, kRaise, kRestoreBlind},
+    {"scheme switch twice", "B", NULL, 0, 2, 4, true, {}, {}, kSwitchTwice, {"SetActive(B)"}},
+    {"minimum state twice", "B", NULL, 1, 2, 4, true, {}, {}, kRaise + kRestore + kRaise, kRestore},
+    {"method 2", "B", NULL, 2, 1, 0, false, {}, {}, {}, {}},
+    {"method 0xFFFFFFFF", "B", NULL, 0xFFFFFFFF, 1, 0, false, {}, {}, {}, {}},
 };
 
 TEST(Boost, EngageAndReleaseByEveryMethodAndFailure) {
@@ -79,29 +74,21 @@ TEST(Boost, EngageAndReleaseByEveryMethodAndFailure) {
         SCOPED_TRACE(c.name);
         UseFakePower();
         g_power.CanUserWritePwrScheme = CountedMayWrite;
-        s_refreshes = 0;
-        g_boostMethod = c.method;
-        g_fakeActiveScheme = c.active;
+        s_refreshes = 0, g_boostMethod = c.method, g_fakeActiveScheme = c.active,
         g_fakePowerFailures = c.atEngage;
         for (int i = 0; i < c.engages; ++i)
             EngageBoost();
         EXPECT_EQ(c.engage, TakePowerCalls());
         EXPECT_EQ(c.engaged, g_engaged != 0);
-        if (c.userPicks)
-            g_fakeActiveScheme = c.userPicks;
+        g_fakeActiveScheme = c.userPicks ? c.userPicks : g_fakeActiveScheme,
         g_fakePowerFailures = c.atRelease;
-        ReleaseBoost();
-        ReleaseBoost();
+        ReleaseBoost(), ReleaseBoost();
         EXPECT_EQ(c.release, TakePowerCalls());
         EXPECT_FALSE(g_engaged);
         EXPECT_EQ(c.refreshes, s_refreshes);
         // Every scheme holds its starting values again, and every GUID was freed once.
-        EXPECT_EQ(5u, g_fakeSchemes["B"].ac);
-        EXPECT_EQ(0u, g_fakeSchemes["B"].dc);
-        EXPECT_EQ(5u, g_fakeSchemes["PS"].dc);
+        EXPECT_TRUE(g_fakeSchemes["B"].ac == 5 && g_fakeSchemes["B"].dc == 0 && g_fakeSchemes["PS"].dc == 5);
         EXPECT_EQ(0u, OutstandingSchemeGuids());
         EXPECT_EQ(0, StrayGuidFrees());
     }
 }
-
-} // namespace
