@@ -47,16 +47,15 @@ struct Fake {
         return action != s_failAction || (SetLastError(ERROR_TIMEOUT), FALSE);
     }
     static BOOL WINAPI Menu(HMENU menu, UINT flags, int x, int y, int, HWND, const RECT*) {
-        Note("menu " + std::to_string(flags) + (menu == g_trayMenu ? " at " : " ? at ") + std::to_string(x) +
-             "," + std::to_string(y));
-        return TRUE;
+        EXPECT_TRUE(menu == g_trayMenu && x == 321 && y == 654); // the tray menu at the cursor
+        return Note("menu " + std::to_string(flags)), TRUE;
     }
     static DWORD WINAPI Now() { return s_now; }
     static BOOL WINAPI Cursor(LPPOINT point) { return *point = {321, 654}, TRUE; }
     static BOOL WINAPI Parameters(UINT action, UINT param, PVOID value, UINT flags) {
-        if (action != SPI_GETMENUDROPALIGNMENT)
-            return REAL(L"user32.dll", SystemParametersInfoW)(action, param, value, flags);
-        return *static_cast<BOOL*>(value) = s_rightAligned, TRUE;
+        return action == SPI_GETMENUDROPALIGNMENT
+                   ? (*static_cast<BOOL*>(value) = s_rightAligned, TRUE)
+                   : REAL(L"user32.dll", SystemParametersInfoW)(action, param, value, flags);
     }
     static BOOL WINAPI Destroy(HICON icon) {
         return Note("destroy" + Icon(icon)), REAL(L"user32.dll", DestroyIcon)(icon);
@@ -73,114 +72,102 @@ SEAM(DestroyIcon, Fake::Destroy);
 const Log kAdd = {"add 3 current", "setversion 3 current"}, kEngage = {"GetActive", "SetActive(HP)"};
 // Milliseconds since the step before, the message and its parameters, and the log it makes.
 typedef std::tuple<DWORD, UINT, WPARAM, LPARAM, Log> Step;
+static HWND s_window;
 
-class TrayWindow : public ::testing::Test {
-  protected:
-    HWND window = NULL;
+static HWND Create() {
+    return CreateWindowExW(0, VELTRANA_TRAY_WINDOW_CLASS, L"", 0, 0, 0, 0, 0, NULL, NULL, NULL,
+                           reinterpret_cast<LPVOID>(TrayWindowProc));
+}
+// A tray window as start-up makes it, in Automatic with the boost released.
+static void Start() {
+    DestroyWindow(s_window), ReleaseBoost(), DestroyMenu(g_trayMenu), UseFakePower();
+    g_terminateMessage = RegisterWindowMessageW(VELTRANA_TERMINATE_MESSAGE);
+    g_taskbarCreatedMessage = RegisterWindowMessageW(VELTRANA_TASKBAR_CREATED_MESSAGE);
+    WNDCLASSW windowClass = {0,    BootstrapWindowProc,       0, 0, NULL, NULL, NULL, NULL,
+                             NULL, VELTRANA_TRAY_WINDOW_CLASS};
+    RegisterClassW(&windowClass); // fails harmlessly after the first time
+    g_trayMenu = LoadTrayMenu(), g_lastModeCommand = IDM_AUTOMATIC;
+    CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
+    RefreshTrayMenu();
+    g_currentTrayIcon = LoadIconW(NULL, IDI_APPLICATION), s_failAction = ~0u;
+    ASSERT_TRUE((s_window = Create()) != NULL);
+    EXPECT_EQ(kAdd, TakeLog());
+}
+// Only the end of the session answers TRUE; every other message returns 0.
+static void Send(const std::vector<Step>& steps) {
+    for (const auto& [advance, message, wParam, lParam, log] : steps) {
+        s_now += advance;
+        EXPECT_EQ(message == WM_QUERYENDSESSION, SendMessageW(s_window, message, wParam, lParam)) << message;
+        EXPECT_EQ(log, TakeLog()) << "message " << message << ", " << lParam;
+    }
+}
 
-    void SetUp() override {
-        g_terminateMessage = RegisterWindowMessageW(VELTRANA_TERMINATE_MESSAGE);
-        g_taskbarCreatedMessage = RegisterWindowMessageW(VELTRANA_TASKBAR_CREATED_MESSAGE);
-        WNDCLASSW windowClass = {0,    BootstrapWindowProc,       0, 0, NULL, NULL, NULL, NULL,
-                                 NULL, VELTRANA_TRAY_WINDOW_CLASS};
-        RegisterClassW(&windowClass); // fails harmlessly after the first time
-        UseFakePower();
-        g_trayMenu = LoadTrayMenu(); // in Automatic, which is where every start begins
-        CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
-        g_lastModeCommand = IDM_AUTOMATIC;
-        RefreshTrayMenu();
-        g_currentTrayIcon = LoadIconW(NULL, IDI_APPLICATION), s_failAction = ~0u;
-        ASSERT_TRUE((window = Create()) != NULL);
-        EXPECT_EQ(kAdd, TakeLog());
-    }
-    void TearDown() override { DestroyWindow(window), ReleaseBoost(), DestroyMenu(g_trayMenu), TakeLog(); }
-    static HWND Create() {
-        return CreateWindowExW(0, VELTRANA_TRAY_WINDOW_CLASS, L"", 0, 0, 0, 0, 0, NULL, NULL, NULL,
-                               reinterpret_cast<LPVOID>(TrayWindowProc));
-    }
-    // Only the end of the session answers TRUE; everything else returns 0.
-    void Run(const std::vector<Step>& steps) {
-        for (const auto& [advance, message, wParam, lParam, log] : steps) {
-            s_now += advance;
-            EXPECT_EQ(message == WM_QUERYENDSESSION, SendMessageW(window, message, wParam, lParam))
-                << message;
-            EXPECT_EQ(log, TakeLog()) << "message " << message << ", " << lParam;
-        }
-    }
-};
-
-TEST_F(TrayWindow, CreationAddsTheIconToAHiddenTopLevelWindowOrFails) {
-    EXPECT_EQ(GetDesktopWindow(), GetAncestor(window, GA_PARENT)); // not message-only
-    EXPECT_FALSE(IsWindowVisible(window));
+// Creation adds the icon as version 3 to a hidden top-level window, or fails. A shell restart
+// adds it again with the picture of now, where a refusal is only ignored. A new picture goes to
+// the tray and replaces the old one even when the tray refuses it.
+TEST(TrayWindow, TheIconFromCreationToReplacement) {
+    Start();
+    EXPECT_EQ(GetDesktopWindow(), GetAncestor(s_window, GA_PARENT)); // not message-only
+    EXPECT_FALSE(IsWindowVisible(s_window));
     for (DWORD failing : {NIM_ADD, NIM_SETVERSION}) {
         s_failAction = failing;
         EXPECT_EQ(NULL, Create()) << failing;
         EXPECT_EQ(Log(kAdd.begin(), kAdd.begin() + (failing == NIM_ADD ? 1 : 2)), TakeLog());
     }
-}
-
-// A menu opened within 100 ms of a button release came from the mouse; one opened later came
-// from the keyboard, and the focus goes back to the notification area after it.
-TEST_F(TrayWindow, ContextMenuOpensAtTheCursor) {
-    Run({{0, WM_TRAYICON, 1, WM_RBUTTONUP, {}},
-         {100, WM_TRAYICON, 1, WM_CONTEXTMENU, {"menu 2 at 321,654", "null"}},
-         {101, WM_TRAYICON, 1, WM_CONTEXTMENU, {"menu 2 at 321,654", "setfocus 0", "null"}},
-         {0, WM_TRAYICON, 2, WM_CONTEXTMENU, {}}, // another icon's
-         {0, WM_TRAYICON, 2, NIN_SELECT, {}},
-         {0, WM_TRAYICON, 2, NIN_SELECT, {}}});
-    s_rightAligned = TRUE;
-    Run({{0, WM_TRAYICON, 1, WM_CONTEXTMENU, {"menu 10 at 321,654", "setfocus 0", "null"}}});
-    s_rightAligned = FALSE;
-}
-
-// Two activations within the double-click time run the default item: Full Throttle from
-// Automatic, and from Full Throttle the last mode, Automatic, which releases the boost.
-TEST_F(TrayWindow, DoubleActivationRunsTheDefaultCommandOncePerPair) {
-    const DWORD doubleClick = GetDoubleClickTime();
-    Run({{0, WM_TRAYICON, 1, NIN_SELECT, {}},
-         {100, WM_TRAYICON, 1, NIN_SELECT, kEngage},
-         {100, WM_TRAYICON, 1, NIN_SELECT, {}}, // a third click starts a new pair
-         {100, WM_TRAYICON, 1, NIN_KEYSELECT, {"SetActive(B)"}},
-         {doubleClick + 1, WM_TRAYICON, 1, NIN_SELECT, {}},
-         {doubleClick + 1, WM_TRAYICON, 1, NIN_SELECT, {}},
-         {doubleClick, WM_TRAYICON, 1, NIN_KEYSELECT, kEngage}});
-    SetMenuDefaultItem(g_trayMenu, static_cast<UINT>(-1), FALSE); // nothing to run
-    Run({{0, WM_TRAYICON, 1, NIN_SELECT, {}}, {0, WM_TRAYICON, 1, NIN_SELECT, {}}});
-}
-
-// The end of the session releases the boost before the icon goes; the other ends leave that to
-// the main loop. Each ends the window.
-TEST_F(TrayWindow, EndingMessagesRemoveTheIconAndQuitWithTheirCode) {
-    for (const Step& end : {Step{0, WM_CLOSE, 77, 0, {"delete 0", "quit 77"}},
-                            Step{0, g_terminateMessage, 0, 0, {"delete 0", "quit 0"}},
-                            Step{0, WM_QUERYENDSESSION, 0, 0, {"SetActive(B)", "delete 0", "quit 1115"}}}) {
-        window = IsWindow(window) ? window : Create();
-        EngageBoost(), TakeLog();
-        Run({end});
-        EXPECT_FALSE(IsWindow(window));
-    }
-}
-
-// A shell restart adds the icon again with the picture of now; a refusal is only ignored. Every
-// device change lays the cells out again.
-TEST_F(TrayWindow, ShellRestartAndDeviceChanges) {
     g_currentTrayIcon = LoadIconW(NULL, IDI_WARNING), s_failAction = NIM_ADD;
-    Run({{0, g_taskbarCreatedMessage, 0, 0, {"add 3 current"}}});
+    Send({{0, g_taskbarCreatedMessage, 0, 0, {"add 3 current"}}});
     s_failAction = ~0u;
-    Run({{0, g_taskbarCreatedMessage, 0, 0, kAdd}});
-    for (WPARAM event : {0x8000, 0x8004, 7}) {
+    Send({{0, g_taskbarCreatedMessage, 0, 0, kAdd}});
+    for (DWORD failing : {DWORD(~0u), DWORD(NIM_MODIFY)}) {
+        const HICON icon = CopyIcon(g_currentTrayIcon);
+        s_failAction = failing;
+        ShowTrayIcon(s_window, icon);
+        EXPECT_EQ(Log({"modify 2 new", "destroy current"}), TakeLog());
+        EXPECT_EQ(icon, g_currentTrayIcon);
+    }
+    for (WPARAM event : {0x8000, 0x8004, 7}) { // every device change lays the cells out again
         g_forceRedraw = 0;
-        Run({{0, WM_DEVICECHANGE, event, 0, {}}});
+        Send({{0, WM_DEVICECHANGE, event, 0, {}}});
         EXPECT_TRUE(g_forceRedraw) << event;
     }
 }
 
-TEST_F(TrayWindow, ShownIconReplacesTheOldOneEvenWhenTheTrayRefusesIt) {
-    for (DWORD failing : {DWORD(~0u), DWORD(NIM_MODIFY)}) {
-        const HICON icon = CopyIcon(g_currentTrayIcon);
-        s_failAction = failing;
-        ShowTrayIcon(window, icon);
-        EXPECT_EQ(Log({"modify 2 new", "destroy current"}), TakeLog());
-        EXPECT_EQ(icon, g_currentTrayIcon);
+// A menu opened within 100 ms of a button release came from the mouse; one opened later came
+// from the keyboard, and the focus goes back to the notification area after it. Two activations
+// within the double-click time run the default item: Full Throttle from Automatic, and from Full
+// Throttle the last mode, Automatic, which releases the boost.
+TEST(TrayWindow, ContextMenuAndDoubleActivation) {
+    Start();
+    const DWORD doubleClick = GetDoubleClickTime();
+    Send({{0, WM_TRAYICON, 1, WM_RBUTTONUP, {}},
+          {100, WM_TRAYICON, 1, WM_CONTEXTMENU, {"menu 2", "null"}},
+          {101, WM_TRAYICON, 1, WM_CONTEXTMENU, {"menu 2", "setfocus 0", "null"}},
+          {0, WM_TRAYICON, 2, WM_CONTEXTMENU, {}}, // another icon's
+          {0, WM_TRAYICON, 2, NIN_SELECT, {}},
+          {0, WM_TRAYICON, 1, NIN_SELECT, {}}, // so the first of a pair
+          {100, WM_TRAYICON, 1, NIN_SELECT, kEngage},
+          {100, WM_TRAYICON, 1, NIN_SELECT, {}}, // a third click starts a new pair
+          {100, WM_TRAYICON, 1, NIN_KEYSELECT, {"SetActive(B)"}},
+          {doubleClick + 1, WM_TRAYICON, 1, NIN_SELECT, {}},
+          {doubleClick + 1, WM_TRAYICON, 1, NIN_SELECT, {}},
+          {doubleClick, WM_TRAYICON, 1, NIN_KEYSELECT, kEngage}});
+    s_rightAligned = TRUE;
+    Send({{0, WM_TRAYICON, 1, WM_CONTEXTMENU, {"menu 10", "setfocus 0", "null"}}});
+    s_rightAligned = FALSE;
+    SetMenuDefaultItem(g_trayMenu, static_cast<UINT>(-1), FALSE); // nothing to run
+    Send({{0, WM_TRAYICON, 1, NIN_SELECT, {}}, {0, WM_TRAYICON, 1, NIN_SELECT, {}}});
+}
+
+// The end of the session releases the boost before the icon goes; the other ends leave that to
+// the main loop. Each ends the window.
+TEST(TrayWindow, EndingMessagesRemoveTheIconAndQuitWithTheirCode) {
+    for (const Step& end : {Step{0, WM_CLOSE, 77, 0, {"delete 0", "quit 77"}},
+                            Step{0, g_terminateMessage, 0, 0, {"delete 0", "quit 0"}},
+                            Step{0, WM_QUERYENDSESSION, 0, 0, {"SetActive(B)", "delete 0", "quit 1115"}}}) {
+        Start();
+        EngageBoost(), TakeLog();
+        Send({end});
+        EXPECT_FALSE(IsWindow(s_window));
     }
+    Start(); // and leaves none behind
 }

@@ -1,7 +1,6 @@
 // The cell layout as read from Windows: the icon size, the processor count and the topology come
 // from seams. Where cells go for a given count and topology is the native tier's business; here
 // each layout must be the one the core gives for what the system reported.
-#include <windows.h>
 #include <gtest/gtest.h>
 
 #include "common/flags.h"
@@ -28,8 +27,8 @@ struct Fake {
         if (s_cores == 0 || *length < 2 * s_cores * sizeof(*records))
             return SetLastError(ERROR_INSUFFICIENT_BUFFER), FALSE;
         *length = 2 * s_cores * sizeof(*records);
-        for (DWORD i = 0; i < 2 * s_cores; ++i)
-            records[i] = {((ULONG_PTR(1) << s_threads) - 1) << (i / 2 * s_threads % 32),
+        for (DWORD i = 0, core = (1u << s_threads) - 1; i < 2 * s_cores; ++i)
+            records[i] = {ULONG_PTR(core) << (i / 2 * s_threads % 32),
                           i % 2 ? RelationCache : RelationProcessorCore,
                           {}};
         return TRUE;
@@ -60,8 +59,7 @@ TEST(CellLayout, LayoutFollowsTheReportedProcessorsAndTopology) {
         SCOPED_TRACE(testing::Message() << processors << " processors, borders " << borders);
         s_processors = processors, s_cores = cores, s_threads = threads, g_borders = borders;
         s_queried = 0, g_forceRedraw = 0;
-        EXPECT_TRUE(ComputeCellLayout());
-        EXPECT_TRUE(g_forceRedraw); // every layout asks for a full repaint
+        EXPECT_TRUE(ComputeCellLayout() && g_forceRedraw); // every layout asks for a full repaint
         EXPECT_EQ(queried, s_queried);
         ASSERT_EQ(count, g_processorCount);
         CellRecord expected[kMaxProcessors];

@@ -1,6 +1,5 @@
 // Engaging and undoing the boost, case by case: the starting state, the POWRPROF calls of the
 // engage and of the release, and what is left afterwards.
-#include <windows.h>
 #include <gtest/gtest.h>
 
 #include "fake_power.h"
@@ -32,13 +31,7 @@ const Calls kRaiseUndone = kRead + Calls{"SetActive(B) -> 5", "WriteAC(B, 5)", "
 const Failures kGetFails = {{"GetActive", 5}}, kSetFails = {{"SetActive", 5}};
 const Failures kDcFails = {{"ReadDC", 2}}, kReadsFail = {{"ReadAC", 2}, {"ReadDC", 2}};
 
-static int s_refreshes;
-
-// Every menu refresh asks whether the user may change power schemes.
-static BOOLEAN WINAPI CountedMayWrite() {
-    ++s_refreshes;
-    return TRUE;
-}
+static int s_refreshes; // menu refreshes, each of which asks whether the user may change power schemes
 
 // Each case: the state at the start, the calls of the engage (twice where said) and those of two
 // releases in a row, with the engaged flag between them and the menu refreshes of both.
@@ -73,7 +66,7 @@ TEST(Boost, EngageAndReleaseByEveryMethodAndFailure) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         UseFakePower();
-        g_power.CanUserWritePwrScheme = CountedMayWrite;
+        g_power.CanUserWritePwrScheme = []() -> BOOLEAN { return ++s_refreshes, TRUE; };
         s_refreshes = 0, g_boostMethod = c.method, g_fakeActiveScheme = c.active,
         g_fakePowerFailures = c.atEngage;
         for (int i = 0; i < c.engages; ++i)
@@ -88,7 +81,6 @@ TEST(Boost, EngageAndReleaseByEveryMethodAndFailure) {
         EXPECT_EQ(c.refreshes, s_refreshes);
         // Every scheme holds its starting values again, and every GUID was freed once.
         EXPECT_TRUE(g_fakeSchemes["B"].ac == 5 && g_fakeSchemes["B"].dc == 0 && g_fakeSchemes["PS"].dc == 5);
-        EXPECT_EQ(0u, OutstandingSchemeGuids());
-        EXPECT_EQ(0, StrayGuidFrees());
+        EXPECT_EQ(std::make_pair(size_t(0), 0), std::make_pair(OutstandingSchemeGuids(), StrayGuidFrees()));
     }
 }

@@ -3,5 +3,4 @@
 
 int main() {
     Sleep(INFINITE);
-    return 0;
 }
