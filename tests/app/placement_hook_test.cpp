@@ -68,16 +68,12 @@ static std::string Corner(const RECT& dialog) {
 }
 
 TEST(PlacementHook, OnlyTheFlaggedDialogMovesAndOnlyOnce) {
-    RECT windows, windowsNested; // where Windows puts them
-    windows = ShowDialog(&windowsNested);
+    RECT windowsNested, windows = ShowDialog(&windowsNested); // where Windows puts them
     ASSERT_NE(Text(windows), Corner(windows)) << "the corner would show nothing";
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, DialogPlacementHook, NULL, GetCurrentThreadId());
+    // The dialog, whether the flag is set, and how many GetWindowRect calls fail.
     const std::tuple<const char*, bool, int> cases[] = {
-        // the dialog, whether the flag is set, GetWindowRect calls that fail
-        {"flagged", true, 0},
-        {"not flagged", false, 0},
-        {"flagged, of unknown size", true, 1},
-    };
+        {"flagged", true, 0}, {"not flagged", false, 0}, {"flagged, of unknown size", true, 1}};
     for (const auto& [name, flagged, failingRects] : cases) {
         g_placeNextDialog = flagged, s_failingRects = failingRects;
         RECT nested, dialog = ShowDialog(&nested);

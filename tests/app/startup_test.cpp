@@ -38,16 +38,13 @@ SEAM(LoadLibraryExW, Fake::Load);
 
 TEST(Startup, FailuresBeforeTheMainLoopEndWithTheirError) {
     // The first start takes the single-instance mutex, so the failure of the mutex comes first.
+    // What fails, CreateMutexW's error, the exit code, and the attempts to add the icon.
     const std::tuple<const char*, DWORD, int, int> cases[] = {
-        // what fails, CreateMutexW's error, exit code, attempts to add the icon
         {"CreateMutexW", ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE, 0},
-        {"the tray refusing the icon", 0, ERROR_TIMEOUT, 1},
-    };
+        {"the tray refusing the icon", 0, ERROR_TIMEOUT, 1}};
     for (const auto& [failing, mutexError, exitCode, iconAdds] : cases) {
         s_mutexError = mutexError, s_iconAdds = 0;
-        char name[] = "veltrana";
-        char* argv[] = {name, NULL};
-        SetLastError(0);
+        char* argv[] = {const_cast<char*>("veltrana"), NULL};
         EXPECT_EQ(exitCode, RunProgram(1, argv)) << failing;
         EXPECT_EQ(iconAdds, s_iconAdds) << failing;
         EXPECT_EQ(NULL, FindWindowW(VELTRANA_TRAY_WINDOW_CLASS, NULL)) << failing;

@@ -57,8 +57,8 @@ struct Fake {
                    ? (*static_cast<BOOL*>(value) = s_rightAligned, TRUE)
                    : REAL(L"user32.dll", SystemParametersInfoW)(action, param, value, flags);
     }
-    static BOOL WINAPI Destroy(HICON icon) {
-        return Note("destroy" + Icon(icon)), REAL(L"user32.dll", DestroyIcon)(icon);
+    static BOOL WINAPI Destroy(HICON x) {
+        return Note("destroy" + Icon(x)), REAL(L"user32.dll", DestroyIcon)(x);
     }
 };
 
@@ -89,7 +89,7 @@ static void Start() {
     g_trayMenu = LoadTrayMenu(), g_lastModeCommand = IDM_AUTOMATIC;
     CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
     RefreshTrayMenu();
-    g_currentTrayIcon = LoadIconW(NULL, IDI_APPLICATION), s_failAction = ~0u;
+    g_currentTrayIcon = LoadIconW(NULL, IDI_APPLICATION), s_failAction = ~0u, s_rightAligned = FALSE;
     ASSERT_TRUE((s_window = Create()) != NULL);
     EXPECT_EQ(kAdd, TakeLog());
 }
@@ -107,8 +107,8 @@ static void Send(const std::vector<Step>& steps) {
 // the tray and replaces the old one even when the tray refuses it.
 TEST(TrayWindow, TheIconFromCreationToReplacement) {
     Start();
-    EXPECT_EQ(GetDesktopWindow(), GetAncestor(s_window, GA_PARENT)); // not message-only
-    EXPECT_FALSE(IsWindowVisible(s_window));
+    // A hidden top-level window, not a message-only one.
+    EXPECT_TRUE(GetAncestor(s_window, GA_PARENT) == GetDesktopWindow() && !IsWindowVisible(s_window));
     for (DWORD failing : {NIM_ADD, NIM_SETVERSION}) {
         s_failAction = failing;
         EXPECT_EQ(NULL, Create()) << failing;
@@ -153,7 +153,6 @@ TEST(TrayWindow, ContextMenuAndDoubleActivation) {
           {doubleClick, WM_TRAYICON, 1, NIN_KEYSELECT, kEngage}});
     s_rightAligned = TRUE;
     Send({{0, WM_TRAYICON, 1, WM_CONTEXTMENU, {"menu 10", "setfocus 0", "null"}}});
-    s_rightAligned = FALSE;
     SetMenuDefaultItem(g_trayMenu, static_cast<UINT>(-1), FALSE); // nothing to run
     Send({{0, WM_TRAYICON, 1, NIN_SELECT, {}}, {0, WM_TRAYICON, 1, NIN_SELECT, {}}});
 }

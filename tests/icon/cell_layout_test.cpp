@@ -17,10 +17,7 @@ struct Fake {
                : index == SM_CYSMICON ? 18
                                       : REAL(L"user32.dll", GetSystemMetrics)(index);
     }
-    static void WINAPI SystemInfo(LPSYSTEM_INFO info) {
-        REAL(L"kernel32.dll", GetSystemInfo)(info);
-        info->dwNumberOfProcessors = s_processors;
-    }
+    static void WINAPI SystemInfo(LPSYSTEM_INFO i) { *i = {}, i->dwNumberOfProcessors = s_processors; }
     // A core record for each core, each followed by a cache record, as Windows lists them.
     static BOOL WINAPI Topology(PSYSTEM_LOGICAL_PROCESSOR_INFORMATION records, PDWORD length) {
         s_queried = *length;

@@ -65,10 +65,9 @@ const Case kCases[] = {
 TEST(Boost, EngageAndReleaseByEveryMethodAndFailure) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
-        UseFakePower();
+        UseFakePower(), s_refreshes = 0, g_boostMethod = c.method;
         g_power.CanUserWritePwrScheme = []() -> BOOLEAN { return ++s_refreshes, TRUE; };
-        s_refreshes = 0, g_boostMethod = c.method, g_fakeActiveScheme = c.active,
-        g_fakePowerFailures = c.atEngage;
+        g_fakeActiveScheme = c.active, g_fakePowerFailures = c.atEngage;
         for (int i = 0; i < c.engages; ++i)
             EngageBoost();
         EXPECT_EQ(c.engage, TakePowerCalls());
