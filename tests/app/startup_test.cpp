@@ -8,8 +8,7 @@
 #include "common/names.h"
 #include "seams.h"
 
-static DWORD s_mutexError; // non-zero: CreateMutexW fails with it
-static int s_iconAdds;
+static DWORD s_mutexError, s_iconAdds; // the error CreateMutexW fails with (0: it works); NIM_ADD calls
 
 struct Fake {
     static HANDLE WINAPI Mutex(LPSECURITY_ATTRIBUTES security, BOOL owned, LPCWSTR name) {
@@ -39,7 +38,7 @@ SEAM(LoadLibraryExW, Fake::Load);
 TEST(Startup, FailuresBeforeTheMainLoopEndWithTheirError) {
     // The first start takes the single-instance mutex, so the failure of the mutex comes first.
     // What fails, CreateMutexW's error, the exit code, and the attempts to add the icon.
-    const std::tuple<const char*, DWORD, int, int> cases[] = {
+    const std::tuple<const char*, DWORD, int, DWORD> cases[] = {
         {"CreateMutexW", ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE, 0},
         {"the tray refusing the icon", 0, ERROR_TIMEOUT, 1}};
     for (const auto& [failing, mutexError, exitCode, iconAdds] : cases) {

@@ -19,15 +19,13 @@ struct Fake {
     }
     static void WINAPI SystemInfo(LPSYSTEM_INFO i) { *i = {}, i->dwNumberOfProcessors = s_processors; }
     // A core record for each core, each followed by a cache record, as Windows lists them.
-    static BOOL WINAPI Topology(PSYSTEM_LOGICAL_PROCESSOR_INFORMATION records, PDWORD length) {
+    static BOOL WINAPI Topology(PSYSTEM_LOGICAL_PROCESSOR_INFORMATION out, PDWORD length) {
         s_queried = *length;
-        if (s_cores == 0 || *length < 2 * s_cores * sizeof(*records))
+        if (s_cores == 0 || *length < 2 * s_cores * sizeof(*out))
             return SetLastError(ERROR_INSUFFICIENT_BUFFER), FALSE;
-        *length = 2 * s_cores * sizeof(*records);
+        *length = 2 * s_cores * sizeof(*out);
         for (DWORD i = 0, core = (1u << s_threads) - 1; i < 2 * s_cores; ++i)
-            records[i] = {ULONG_PTR(core) << (i / 2 * s_threads % 32),
-                          i % 2 ? RelationCache : RelationProcessorCore,
-                          {}};
+            out[i] = {core << (i / 2 * s_threads % 32), i % 2 ? RelationCache : RelationProcessorCore, {}};
         return TRUE;
     }
 };

@@ -11,10 +11,10 @@
 #include "seams.h"
 #include "settings/settings.h"
 
-static ULONGLONG s_times[3];                    // idle, kernel and user time, as GetSystemTimes reports them
-static int s_timeCalls, s_creations, s_failing; // bitmaps and icons made; the one (from 1) that fails
-static std::set<HANDLE> s_live;                 // bitmaps and icons not deleted yet
-static std::vector<uint32_t> s_pixels;          // of the last colour bitmap
+static ULONGLONG s_times[3];               // idle, kernel and user time, as GetSystemTimes reports them
+static int s_timeCalls, s_made, s_failing; // bitmaps and icons made; the one (from 1) that fails
+static std::set<HANDLE> s_live;            // bitmaps and icons not deleted yet
+static std::vector<uint32_t> s_pixels;     // of the last colour bitmap
 
 // The headers declare GetSystemTimes without dllimport: the program calls it directly, so the
 // replacement is a function of that name rather than a seam.
@@ -24,14 +24,13 @@ extern "C" WINBOOL WINAPI GetSystemTimes(LPFILETIME idle, LPFILETIME kernel, LPF
 }
 
 struct Fake {
-    static HBITMAP WINAPI Bitmap(int w, int h, UINT planes, UINT bits, const void* data) {
+    static HBITMAP WINAPI Bitmap(int w, int h, UINT planes, UINT bits, const void* px) {
         if (bits == 32)
-            s_pixels.assign(static_cast<const uint32_t*>(data), static_cast<const uint32_t*>(data) + w * h);
-        return Made(++s_creations == s_failing ? NULL
-                                               : REAL(L"gdi32.dll", CreateBitmap)(w, h, planes, bits, data));
+            s_pixels.assign(static_cast<const uint32_t*>(px), static_cast<const uint32_t*>(px) + w * h);
+        return Made(++s_made == s_failing ? NULL : REAL(L"gdi32.dll", CreateBitmap)(w, h, planes, bits, px));
     }
     static HICON WINAPI Icon(PICONINFO info) {
-        return Made(++s_creations == s_failing ? NULL : REAL(L"user32.dll", CreateIconIndirect)(info));
+        return Made(++s_made == s_failing ? NULL : REAL(L"user32.dll", CreateIconIndirect)(info));
     }
     template <typename Object> static Object Made(Object made) { return s_live.insert(made), made; }
     static BOOL WINAPI Delete(HGDIOBJ x) { return s_live.erase(x), REAL(L"gdi32.dll", DeleteObject)(x); }
@@ -51,9 +50,8 @@ class Renderer : public ::testing::Test {
     const int width = g_iconWidth, height = g_iconHeight;
 
     void SetUp() override {
-        UseFakePower(); // every processor at 3000 of 3000 MHz
         g_borders = 1, g_colorBorder = 0x80000000, g_colorFrequency = 0x008080FF, g_colorActive = kActive;
-        g_iconWidth = g_iconHeight = 16, g_processorCount = 4;
+        UseFakePower(), g_iconWidth = g_iconHeight = 16, g_processorCount = 4; // all at 3000 of 3000 MHz
         LayoutCells(4, {false, 0, 1}, 16, 16, 1, g_cells); // cells of 5 pixels from (1, 1) to (9, 9)
         // A renderer that remembers nothing yet, on a machine just started.
         memset(g_powerSnapshot, 0, sizeof(g_powerSnapshot)), memset(s_times, 0, sizeof(s_times));
@@ -73,10 +71,9 @@ class Renderer : public ::testing::Test {
         std::string painted;
         for (int i = 0; i < count; ++i) {
             g_forceRedraw = g_forceRedraw || forced;
-            const int calls = s_creations + s_timeCalls;
+            const int calls = s_made + s_timeCalls;
             g_fakeReadingStatus = static_cast<LONG>(0xC0000001);
-            EXPECT_TRUE(!RenderTrayIcon() && calls == s_creations + s_timeCalls)
-                << "a failed tick did something";
+            EXPECT_TRUE(!RenderTrayIcon() && calls == s_made + s_timeCalls) << "failed, yet did";
             g_fakeReadingStatus = 0;
             s_times[0] += idle, s_times[1] += idle + (total - idle) / 2,
                 s_times[2] += total - idle - (total - idle) / 2;
@@ -127,13 +124,13 @@ TEST_F(Renderer, OnlyChangedClocksOrIdleStatesRepaint) {
 
 TEST_F(Renderer, FailedBitmapsOrIconGiveNoIconAndLeaveNoObject) {
     for (int failing : {1, 2, 3}) { // colour bitmap, mask bitmap, icon
-        s_creations = 0, s_failing = failing, g_forceRedraw = 1;
+        s_made = 0, s_failing = failing, g_forceRedraw = 1;
         EXPECT_EQ(".", Ticks(1)) << failing;
         EXPECT_EQ(std::set<HANDLE>({NULL}), s_live) << failing;
     }
-    g_iconWidth = g_iconHeight = 0, g_forceRedraw = 1, s_creations = 0; // an icon of no pixels
+    g_iconWidth = g_iconHeight = 0, g_forceRedraw = 1, s_made = 0; // an icon of no pixels
     EXPECT_EQ(".", Ticks(1));
-    EXPECT_EQ(0, s_creations);
+    EXPECT_EQ(0, s_made);
 }
 
 TEST_F(Renderer, RepaintsLeaveOnlyTheShownIconAndItHoldsThePixels) {

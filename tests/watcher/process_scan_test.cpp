@@ -30,8 +30,7 @@ class ProcessScan : public ::testing::Test {
     static void TearDownTestSuite() { DeleteFileW(s_racer.c_str()); }
     // Automatic mode, an empty watch list, an empty process table and the boost released.
     void SetUp() override {
-        UseFakePower();
-        g_boostMethod = 0, g_trayMenu = LoadTrayMenu();
+        UseFakePower(), g_boostMethod = 0, g_trayMenu = LoadTrayMenu();
         CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
         LoadWatchList(); // empties it: nothing is stored
         ASSERT_TRUE(CreateProcessTable());
