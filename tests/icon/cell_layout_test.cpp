@@ -1,141 +1,64 @@
-// The cell layout read from the system: processor count and topology made up by the test.
-#include <windows.h>
+// The cell layout as read from Windows: the icon size, the processor count and the topology come
+// from seams. Where cells go for a given count and topology is the native tier's business; here
+// each layout must be the one the core gives for what the system reported.
 #include <gtest/gtest.h>
-#include <string.h>
+
+#include "common/flags.h"
 #include "icon/cell_layout.h"
+#include "seams.h"
 #include "settings/settings.h"
 
-namespace {
+static DWORD s_processors, s_cores, s_threads; // what the system reports; no cores: the query fails
+static DWORD s_queried;                        // the buffer length the topology query was given
 
-DWORD g_processors;              // 0: what the system says
-DWORD g_cores, g_threadsPerCore; // what the topology query says
-bool g_topologyFails;
-int g_topologyCalls;
-DWORD g_topologyLength; // the buffer length the query was given
-
-template <typename F> F Real(const wchar_t* dll, const char* name) {
-    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(dll), name)));
-}
-
-void WINAPI FakeGetSystemInfo(LPSYSTEM_INFO info) {
-    static const auto real = Real<decltype(&FakeGetSystemInfo)>(L"kernel32.dll", "GetSystemInfo");
-    real(info);
-    if (g_processors != 0)
-        info->dwNumberOfProcessors = g_processors;
-}
-
-// One core record per core, each followed by a cache record, as the query lists them.
-BOOL WINAPI FakeGetLogicalProcessorInformation(PSYSTEM_LOGICAL_PROCESSOR_INFORMATION buffer, PDWORD length) {
-    ++g_topologyCalls;
-    g_topologyLength = *length;
-    if (g_topologyFails) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
+struct Fake {
+    static int WINAPI Metrics(int index) {
+        return index == SM_CXSMICON   ? 20
+               : index == SM_CYSMICON ? 18
+                                      : REAL(L"user32.dll", GetSystemMetrics)(index);
     }
-    const DWORD needed = 2 * g_cores * sizeof(*buffer);
-    EXPECT_LE(needed, *length);
-    memset(buffer, 0, needed);
-    for (DWORD core = 0; core < g_cores; ++core) {
-        const ULONG_PTR mask = ((ULONG_PTR(1) << g_threadsPerCore) - 1) << (core * g_threadsPerCore % 32);
-        buffer[2 * core] = {mask, RelationProcessorCore, {}};
-        buffer[2 * core + 1] = {mask, RelationCache, {}};
-    }
-    *length = needed;
-    return TRUE;
-}
-
-} // namespace
-
-extern "C" {
-void* __imp_GetSystemInfo = reinterpret_cast<void*>(&FakeGetSystemInfo);
-void* __imp_GetLogicalProcessorInformation = reinterpret_cast<void*>(&FakeGetLogicalProcessorInformation);
-}
-
-namespace {
-
-class CellLayoutTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        g_borders = 1;
-        g_processors = 0;
-        g_topologyFails = false;
-        g_topologyCalls = 0;
-        g_topologyLength = 0;
-        g_forceRedraw = 0;
-    }
-    // Lays out and checks the grid through the first cells of its first two rows.
-    void ExpectLayout(UINT count, int x0, int x1, int y0, int y1, int cols) {
-        g_forceRedraw = 0;
-        EXPECT_TRUE(ComputeCellLayout());
-        EXPECT_EQ(1, g_forceRedraw); // every layout asks for a full repaint
-        ASSERT_EQ(count, g_processorCount);
-        EXPECT_EQ(x0, g_cells[0].x);
-        EXPECT_EQ(x1, g_cells[1].x);
-        EXPECT_EQ(y0, g_cells[0].y);
-        EXPECT_EQ(y1, g_cells[cols].y);
+    static void WINAPI SystemInfo(LPSYSTEM_INFO i) { *i = {}, i->dwNumberOfProcessors = s_processors; }
+    // A core record for each core, each followed by a cache record, as Windows lists them.
+    static BOOL WINAPI Topology(PSYSTEM_LOGICAL_PROCESSOR_INFORMATION out, PDWORD length) {
+        s_queried = *length;
+        if (s_cores == 0 || *length < 2 * s_cores * sizeof(*out))
+            return SetLastError(ERROR_INSUFFICIENT_BUFFER), FALSE;
+        *length = 2 * s_cores * sizeof(*out);
+        for (DWORD i = 0, core = (1u << s_threads) - 1; i < 2 * s_cores; ++i)
+            out[i] = {core << (i / 2 * s_threads % 32), i % 2 ? RelationCache : RelationProcessorCore, {}};
+        return TRUE;
     }
 };
 
-TEST_F(CellLayoutTest, IconMetricsAreReadBeforeStartUp) {
-    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), g_iconWidth);
-    EXPECT_EQ(GetSystemMetrics(SM_CYSMICON), g_iconHeight);
-    EXPECT_EQ(g_iconWidth * g_iconHeight, g_iconPixelCount);
-    ASSERT_EQ(16, g_iconWidth) << "the layouts below are for Wine's 16 x 16 small icons";
+SEAM(GetSystemMetrics, Fake::Metrics);
+SEAM(GetSystemInfo, Fake::SystemInfo);
+SEAM(GetLogicalProcessorInformation, Fake::Topology);
+
+TEST(CellLayout, IconMetricsAreReadBeforeStartUp) {
+    EXPECT_EQ(std::make_tuple(20, 18, 360), std::make_tuple(g_iconWidth, g_iconHeight, g_iconPixelCount));
 }
 
-TEST_F(CellLayoutTest, UpToThreeProcessorsSkipTheTopologyQuery) {
-    g_processors = 3;
-    g_cores = 1;
-    g_threadsPerCore = 3;
-    ExpectLayout(3, 6, 6, 1, 6, 1);
-    EXPECT_EQ(0, g_topologyCalls);
-}
-
-TEST_F(CellLayoutTest, TopologyShapesTheGrid) {
-    // Sixteen processors on ten cores (six with two threads, four with one): a row per core
-    // folds 2 x 10 into 4 x 5.
-    g_processors = 16;
-    g_cores = 10;
-    g_threadsPerCore = 2;
-    ExpectLayout(16, 2, 5, 1, 4, 4);
-    EXPECT_EQ(1, g_topologyCalls);
-    // Six records per processor, of the size this build uses.
-    EXPECT_EQ(16 * 6 * sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION), g_topologyLength);
-
-    // Without the topology a row per processor folds 1 x 16 into 4 x 4.
-    g_topologyFails = true;
-    ExpectLayout(16, 2, 5, 2, 5, 4);
-    // Six cores with two threads each: 4 x 3.
-    g_topologyFails = false;
-    g_processors = 12;
-    g_cores = 6;
-    ExpectLayout(12, 2, 5, 4, 7, 4);
-}
-
-TEST_F(CellLayoutTest, MoreThan64ProcessorsCountAs64) {
-    g_processors = 96;
-    g_cores = 32;
-    g_threadsPerCore = 2;
-    EXPECT_TRUE(ComputeCellLayout());
-    EXPECT_EQ(64u, g_processorCount);
-    EXPECT_EQ(64 * 6 * sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION), g_topologyLength);
-}
-
-TEST_F(CellLayoutTest, BordersSettingMovesTheCell) {
-    g_processors = 1;
-    const struct {
-        DWORD borders;
-        int at, size;
-    } cases[] = {{1, 1, 14}, {0, 0, 15}, {1, 1, 14}};
-    for (const auto& c : cases) {
-        g_borders = c.borders;
-        g_forceRedraw = 0;
-        EXPECT_TRUE(ComputeCellLayout());
-        EXPECT_EQ(1, g_forceRedraw) << "also when nothing moved";
-        EXPECT_EQ(c.at, g_cells[0].x);
-        EXPECT_EQ(c.at, g_cells[0].y);
-        EXPECT_EQ(c.size, g_cells[0].size);
+TEST(CellLayout, LayoutFollowsTheReportedProcessorsAndTopology) {
+    const DWORD kBuffer = 6 * sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION); // per processor
+    const std::tuple<DWORD, DWORD, DWORD, DWORD, UINT, DWORD, ProcessorTopology> cases[] = {
+        // processors, cores, threads per core, borders: processors shown, topology buffer, topology
+        {3, 1, 3, 1, 3, 0, {false, 0, 1}}, // up to three processors: no query
+        {16, 8, 2, 1, 16, 16 * kBuffer, {true, 8, 2}},
+        {12, 6, 2, 0, 12, 12 * kBuffer, {true, 6, 2}},
+        {16, 0, 0, 1, 16, 16 * kBuffer, {false, 0, 1}}, // the query fails: a row per processor
+        {96, 32, 2, 1, 64, 64 * kBuffer, {true, 32, 2}},
+        {1, 1, 1, 1, 1, 0, {false, 0, 1}},
+        {1, 1, 1, 0, 1, 0, {false, 0, 1}}, // no borders: the cell moves
+    };
+    for (const auto& [processors, cores, threads, borders, count, queried, topology] : cases) {
+        SCOPED_TRACE(testing::Message() << processors << " processors, borders " << borders);
+        s_processors = processors, s_cores = cores, s_threads = threads, g_borders = borders;
+        s_queried = 0, g_forceRedraw = 0;
+        EXPECT_TRUE(ComputeCellLayout() && g_forceRedraw); // every layout asks for a full repaint
+        EXPECT_EQ(queried, s_queried);
+        ASSERT_EQ(count, g_processorCount);
+        CellRecord expected[kMaxProcessors];
+        LayoutCells(count, topology, 20, 18, borders, expected);
+        EXPECT_EQ(0, memcmp(expected, g_cells, count * sizeof(CellRecord)));
     }
 }
-
-} // namespace
