@@ -41,7 +41,15 @@ static_assert(sizeof(UndoRecord) == 44, "the stored record's size");
 enum : DWORD { kUndoVersion = 1 };
 
 static void RecordUndo(DWORD method, const GUID* scheme) {
-    UndoRecord record = {kUndoVersion, method, *scheme, s_savedAc, s_savedDc, GetCurrentProcessId(), 0, 0};
+    // Only the minimum-state method has saved values; the scheme switch keeps none.
+    UndoRecord record = {kUndoVersion,
+                         method,
+                         *scheme,
+                         method == 1 ? s_savedAc : kNothingSaved,
+                         method == 1 ? s_savedDc : kNothingSaved,
+                         GetCurrentProcessId(),
+                         0,
+                         0};
     FILETIME created, exited, kernel, user;
     if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
         record.createdLow = created.dwLowDateTime;

@@ -42,13 +42,16 @@ TEST(CellLayout, LayoutFollowsTheReportedProcessorsAndTopology) {
     const DWORD kBuffer = 6 * sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION); // per processor
     const std::tuple<DWORD, DWORD, DWORD, DWORD, UINT, DWORD, ProcessorTopology> cases[] = {
         // processors, cores, threads per core, borders: processors shown, topology buffer, topology
-        {3, 1, 3, 1, 3, 0, {false, 0, 1}}, // up to three processors: no query
-        {16, 8, 2, 1, 16, 16 * kBuffer, {true, 8, 2}},
-        {12, 6, 2, 0, 12, 12 * kBuffer, {true, 6, 2}},
-        {16, 0, 0, 1, 16, 16 * kBuffer, {false, 0, 1}}, // the query fails: a row per processor
-        {96, 32, 2, 1, 64, 64 * kBuffer, {true, 32, 2}},
-        {1, 1, 1, 1, 1, 0, {false, 0, 1}},
-        {1, 1, 1, 0, 1, 0, {false, 0, 1}}, // no borders: the cell moves
+        {3, 1, 3, 1, 3, 0, {false, 0, 1, 0}}, // up to three processors: no query
+        {16, 8, 2, 1, 16, 16 * kBuffer, {true, 8, 2, 16}},
+        {12, 6, 2, 0, 12, 12 * kBuffer, {true, 6, 2, 12}},
+        {16, 0, 0, 1, 16, 16 * kBuffer, {false, 0, 1, 0}}, // the query fails: a row per processor
+        {96, 32, 2, 1, 64, 64 * kBuffer, {true, 32, 2, 64}},
+        // A 32-bit program on a 48-thread machine: 32 processors, but the topology lists every
+        // core (its masks folded onto 32 bits). The grid is built for the processors shown.
+        {32, 24, 2, 1, 32, 32 * kBuffer, {false, 0, 1, 0}},
+        {1, 1, 1, 1, 1, 0, {false, 0, 1, 0}},
+        {1, 1, 1, 0, 1, 0, {false, 0, 1, 0}}, // no borders: the cell moves
     };
     for (const auto& [processors, cores, threads, borders, count, queried, topology] : cases) {
         SCOPED_TRACE(testing::Message() << processors << " processors, borders " << borders);

@@ -52,7 +52,7 @@ class Renderer : public ::testing::Test {
     void SetUp() override {
         g_borders = 1, g_colorBorder = 0x80000000, g_colorFrequency = 0x008080FF, g_colorActive = kActive;
         UseFakePower(), g_iconWidth = g_iconHeight = 16, g_processorCount = 4; // all at 3000 of 3000 MHz
-        LayoutCells(4, {false, 0, 1}, 16, 16, 1, g_cells); // cells of 5 pixels from (1, 1) to (9, 9)
+        LayoutCells(4, {false, 0, 1, 0}, 16, 16, 1, g_cells); // cells of 5 pixels from (1, 1) to (9, 9)
         // A renderer that remembers nothing yet, on a machine just started.
         memset(g_powerSnapshot, 0, sizeof(g_powerSnapshot)), memset(s_times, 0, sizeof(s_times));
         g_unchangedTicks = 0, g_previousIdleTime = g_previousKernelTime = g_previousUserTime = 0;

@@ -34,9 +34,12 @@ std::string Name(const GUID* scheme) {
     return "?";
 }
 
-// Logs the call and returns the failure set for it, if any.
+// Logs the call and returns the failure set for it, if any: for this very call ("ReadAC(HP)"),
+// else for every call of the function ("ReadAC").
 DWORD Call(const char* function, const std::string& arguments) {
-    auto failure = g_fakePowerFailures.find(function);
+    auto failure = g_fakePowerFailures.find(function + arguments);
+    if (failure == g_fakePowerFailures.end())
+        failure = g_fakePowerFailures.find(function);
     DWORD result = failure == g_fakePowerFailures.end() ? ERROR_SUCCESS : failure->second;
     s_calls.push_back(function + arguments + (result ? " -> " + std::to_string(result) : ""));
     return result;

@@ -22,7 +22,9 @@ struct MinimumStates {
 };
 extern std::string g_fakeActiveScheme;                     // "B", "HP" or "PS"
 extern std::map<std::string, MinimumStates> g_fakeSchemes; // by scheme name
-extern std::map<std::string, DWORD> g_fakePowerFailures;   // "GetActive", "SetActive", "ReadAC", ...
+// The error a call fails with, by the call as logged ("SetActive(HP)") or by the function
+// ("GetActive", "SetActive", "ReadAC", "ReadDC", "WriteAC", "WriteDC").
+extern std::map<std::string, DWORD> g_fakePowerFailures;
 extern BOOLEAN g_fakeUserMayWriteSchemes;
 extern ProcessorReading g_fakeReadings[kMaxProcessors]; // what CallNtPowerInformation reports
 extern LONG g_fakeReadingStatus;                        // its NTSTATUS

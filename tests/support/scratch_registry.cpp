@@ -29,6 +29,16 @@ bool SettingsKeyExists() {
     return true;
 }
 
+DWORD SettingValueCount() {
+    HKEY key;
+    DWORD values = 0;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, VELTRANA_SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    RegQueryInfoKeyW(key, NULL, NULL, NULL, NULL, NULL, NULL, &values, NULL, NULL, NULL, NULL);
+    RegCloseKey(key);
+    return values;
+}
+
 void PutSettingValue(const wchar_t* name, DWORD type, const void* data, DWORD size) {
     EXPECT_EQ(ERROR_SUCCESS,
               RegSetKeyValueW(HKEY_CURRENT_USER, VELTRANA_SETTINGS_KEY, name, type, data, size));

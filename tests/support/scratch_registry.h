@@ -14,6 +14,8 @@ class IsolatedRegistryTest : public ::testing::Test {
 };
 
 bool SettingsKeyExists();
+// How many values the settings key holds (0 without the key).
+DWORD SettingValueCount();
 void PutSettingValue(const wchar_t* name, DWORD type, const void* data, DWORD size);
 void PutSettingDword(const wchar_t* name, DWORD value);
 void PutSettingString(const wchar_t* name, const wchar_t* text);

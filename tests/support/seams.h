@@ -14,6 +14,12 @@
 //
 //     return REAL(L"kernel32.dll", GetTickCount)();
 //
+// A few functions are declared without dllimport (GetSystemTimes, EnumProcesses): the program
+// calls a stub of that very name from the import library, which defines __imp_<name> beside
+// it, so a SEAM would clash at link time. For them the test defines the function itself,
+// extern "C" with the same signature, and the linker takes that over the library's stub; REAL
+// still reaches the system's.
+//
 // Only the x64 test build uses seams: 32-bit imports carry stdcall decorations
 // (__imp__GetTickCount@0), which these names do not spell.
 //

@@ -8,14 +8,23 @@
 #include "menu/tray_menu.h"
 #include "menu/watch_list.h"
 #include "power/boost.h"
+#include "scratch_registry.h"
+#include "seams.h"
 #include "settings/settings.h"
 #include "watcher/process_scan.h"
 #include "watcher/process_table.h"
 
 static std::wstring s_sleeper, s_racer; // the sleeper, and a copy of it named with a soft hyphen
+static int s_enumerations;
 typedef std::vector<std::string> Calls;
 
-class ProcessScan : public ::testing::Test {
+// Counted; declared without dllimport, so replaced by its own name (see seams.h).
+extern "C" WINBOOL WINAPI EnumProcesses(DWORD* ids, DWORD bytes, DWORD* returned) {
+    ++s_enumerations;
+    return REAL(L"psapi.dll", EnumProcesses)(ids, bytes, returned);
+}
+
+class ProcessScan : public IsolatedRegistryTest {
   protected:
     std::vector<PROCESS_INFORMATION> started;
 
@@ -30,6 +39,7 @@ class ProcessScan : public ::testing::Test {
     static void TearDownTestSuite() { DeleteFileW(s_racer.c_str()); }
     // Automatic mode, an empty watch list, an empty process table and the boost released.
     void SetUp() override {
+        IsolatedRegistryTest::SetUp();
         UseFakePower(), g_boostMethod = 0, g_trayMenu = LoadTrayMenu();
         CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
         LoadWatchList(); // empties it: nothing is stored
@@ -39,6 +49,7 @@ class ProcessScan : public ::testing::Test {
         for (size_t i = 0; i < started.size(); ++i)
             End(i), CloseHandle(started[i].hProcess), CloseHandle(started[i].hThread);
         ReleaseBoost(), DestroyMenu(g_trayMenu);
+        IsolatedRegistryTest::TearDown();
     }
     // Starts a program and waits until Windows can name it; returns the path Windows reports.
     std::wstring Start(const std::wstring& program) {
@@ -122,7 +133,8 @@ TEST_F(ProcessScan, OnlyTheExactPathOfAnEnabledEntryMatches) {
 // pass even when more than one batch of 64 holds them, and new ones take the first free entry.
 // The process identifiers come as a list that ends in 0.
 TEST_F(ProcessScan, TableGrowsAndAllEndingsAreDroppedInOnePass) {
-    std::vector<HANDLE> standIns; // entries whose handles are events: set, they read as ended
+    Watch(0, L"X:\\watched.exe", 1); // with nothing watched there is no enumeration
+    std::vector<HANDLE> standIns;    // entries whose handles are events: set, they read as ended
     for (DWORD i = 0; i < 128; ++i)
         standIns.push_back(CreateEventW(NULL, TRUE, FALSE, NULL)),
             g_processTable[i] = {0x7FFF0000 + i, standIns.back(), DuplicateString(L"X:\\none.exe")};
@@ -142,4 +154,18 @@ TEST_F(ProcessScan, TableGrowsAndAllEndingsAreDroppedInOnePass) {
     ASSERT_TRUE(ids != NULL);
     EXPECT_TRUE(count > 1 && ids[count] == 0);
     HeapFree(GetProcessHeap(), 0, ids);
+}
+
+// With nothing watched, a pass enumerates no process; the first entry brings the enumeration
+// back at once, and removing the last entry while its program holds the boost releases it.
+TEST_F(ProcessScan, NothingIsEnumeratedWhileNothingIsWatched) {
+    const std::wstring path = Start(s_sleeper);
+    s_enumerations = 0;
+    EXPECT_EQ("released", Pass());
+    EXPECT_EQ(0, s_enumerations);
+    Watch(0, path, 1);
+    EXPECT_EQ("0 engaged", Pass());
+    HandleWatchListCommand(IDM_PROGRAM_BASE + IDM_PROGRAM_REMOVE); // slot 0's Remove
+    EXPECT_EQ("released", Pass());
+    EXPECT_EQ(1, s_enumerations);
 }
