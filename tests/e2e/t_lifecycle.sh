@@ -5,13 +5,12 @@
 store reset
 clear_settings
 
-# Runs the program to its end in the foreground; prints its exit code, and "window" when it
-# showed a tray window meanwhile.
+# Runs the program to its end (15 s at most); prints its exit code, and "window" when it showed
+# a tray window meanwhile. Called in a subshell, it leaves the first instance's variables alone.
 run_to_end() {
-    local out=$E2E_WORK/run.$RANDOM
-    "$WINE" "$WINCTL" run "$(winpath "$out")" "$(winpath "$E2E_STAGE/veltrana.exe")" "$@" >/dev/null 2>&1
-    read_file "$out"
-    [ ! -s "$out.window" ] || echo " window"
+    launch "$@" && exit_code 15
+    [ ! -s "$PROGRAM_EXIT.window" ] || echo " window"
+    stop_program
 }
 icon_shown() { capture_icon "$E2E_WORK/icon.png" && painted "$E2E_WORK/icon.png"; }
 icon_gone() { ! icon_shown; }
@@ -30,10 +29,10 @@ check "its icon is gone from the tray" eventually 10 icon_gone
 stop_program
 
 # Without the scheme functions: Wine's own POWRPROF lacks four, the stand-in's variant one.
-WINEDLLOVERRIDES="powrprof=b" check "with Wine's own POWRPROF it ends with 127 before any window" \
-    [ "$(run_to_end)" = 127 ]
+ends_with_127() { [ "$(run_to_end)" = 127 ]; }
+WINEDLLOVERRIDES="powrprof=b" check "with Wine's own POWRPROF it ends with 127 before any window" ends_with_127
 wine_install_powrprof "$WINEPREFIX" "$E2E_PRESET" "$E2E_BUILD/powersim-no-get-active/powrprof.dll"
-check "without PowerGetActiveScheme it ends with 127 before any window" [ "$(run_to_end)" = 127 ]
+check "without PowerGetActiveScheme it ends with 127 before any window" ends_with_127
 wine_install_powrprof "$WINEPREFIX" "$E2E_PRESET"
 check "with the stand-in back it starts" start_program
 winctl post "$PROGRAM_WINDOW" 16 42 0 >/dev/null
