@@ -24,12 +24,12 @@ check() {
     fi
 }
 
-# Runs a command until it succeeds, at least once and for up to $1 seconds.
+# Runs a command until it succeeds, at least once and until $1 seconds have passed.
 eventually() {
-    local tries=$(($1 * 10))
+    local end=$((${EPOCHREALTIME//[.,]/} + $1 * 1000000))
     shift
     until "$@"; do
-        [ $((tries -= 1)) -ge 0 ] || return 1
+        [ "${EPOCHREALTIME//[.,]/}" -lt "$end" ] || return 1
         sleep 0.1
     done
 }

@@ -35,6 +35,11 @@ wine_install_powrprof "$WINEPREFIX" "$E2E_PRESET" "$E2E_BUILD/powersim-no-get-ac
 check "without PowerGetActiveScheme it ends with 127 before any window" ends_with_127
 wine_install_powrprof "$WINEPREFIX" "$E2E_PRESET"
 check "with the stand-in back it starts" start_program
-winctl post "$PROGRAM_WINDOW" 16 42 0 >/dev/null
-check "anyone's WM_CLOSE ends it with its wParam (42)" [ "$(exit_code 15)" = 42 ]
+# Posted messages are handled in order: had one of the first three ended it, the code would differ.
+winctl post "$PROGRAM_WINDOW" 273 $((0x10000 | 255)) 0 # WM_COMMAND, not Exit: a high word
+winctl post "$PROGRAM_WINDOW" 0x8000 2 0x7B              # another icon's WM_CONTEXTMENU
+winctl post "$PROGRAM_WINDOW" 0x219 0x8000 0             # WM_DEVICECHANGE
+winctl post "$PROGRAM_WINDOW" 16 42 0                    # WM_CLOSE
+check "foreign commands and messages leave it running; anyone's WM_CLOSE ends it with its wParam" \
+    [ "$(exit_code 15)" = 42 ]
 stop_program

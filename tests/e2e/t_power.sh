@@ -30,7 +30,7 @@ for method in 0 1; do
         expected=0
         case $ending in
         exit) winctl post "$PROGRAM_WINDOW" 273 255 0 >/dev/null ;;
-        terminate) "$WINE" "$E2E_STAGE/veltrana.exe" -terminate >/dev/null 2>&1 ;;
+        terminate) timeout 15 "$WINE" "$E2E_STAGE/veltrana.exe" -terminate >/dev/null 2>&1 ;;
         session)
             answer=$(winctl send "$PROGRAM_WINDOW" 17 0 0) # WM_QUERYENDSESSION
             check "$name: the session may end" [ "$answer" = 1 ]
