@@ -7,6 +7,12 @@ wine_can_run_32bit() {
     [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
+# The build that stands for the shipped program on this machine: the 32-bit release where the
+# kernel runs 32-bit programs, otherwise the 64-bit build of the same sources.
+wine_program_preset() {
+    if wine_can_run_32bit; then echo x86-release; else echo x64; fi
+}
+
 wine_loader() {
     if wine_can_run_32bit; then
         echo wine
@@ -29,6 +35,25 @@ wine_fresh_prefix() {
         "$(wine_loader)" wineboot -i >/dev/null 2>&1 || true
     WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1 || true
     [ -f "$prefix/system.reg" ]
+}
+
+# Puts a stand-in POWRPROF where Windows keeps the real one, for the programs of a build:
+#   wine_install_powrprof PREFIX PRESET [DLL]
+# The program loads powrprof.dll from the system directory only: system32 for 64-bit programs,
+# syswow64 for 32-bit ones in a 64-bit prefix (system32 in a 32-bit one). DLL defaults to the
+# preset's stand-in, build/PRESET/powersim/powrprof.dll; "wine" puts Wine's own file back,
+# kept beside it as powrprof.dll.wine the first time. Run the programs with
+# WINEDLLOVERRIDES="powrprof=n,b" so that Wine takes a native file over its builtin DLL.
+wine_install_powrprof() {
+    local prefix=$1 preset=$2 dll=${3:-} root dir
+    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+    dir=$prefix/drive_c/windows/system32
+    case $preset in x86*) [ ! -d "$prefix/drive_c/windows/syswow64" ] || dir=$prefix/drive_c/windows/syswow64 ;; esac
+    [ -f "$dir/powrprof.dll.wine" ] || cp "$dir/powrprof.dll" "$dir/powrprof.dll.wine" || return 1
+    [ "$dll" != wine ] || dll=$dir/powrprof.dll.wine
+    # A new file renamed into place: a program still running keeps the one it mapped.
+    cp "${dll:-$root/build/$preset/powersim/powrprof.dll}" "$dir/powrprof.dll.new" &&
+        mv -f "$dir/powrprof.dll.new" "$dir/powrprof.dll"
 }
 
 # Ends every process of the prefix at $1 (only that prefix's wineserver and its clients).
