@@ -121,8 +121,9 @@ ADD_PROGRAM="$VK_END $VK_UP $VK_UP $VK_UP $VK_RETURN"
 SETTINGS="$VK_END $VK_UP $VK_UP $VK_RIGHT" # opens the submenu on its first item
 BORDERS="$SETTINGS $VK_DOWN $VK_DOWN $VK_RETURN"
 FREQUENCY_COLOUR="$SETTINGS $VK_DOWN $VK_DOWN $VK_DOWN $VK_DOWN $VK_RETURN"
-ENGLISH="$SETTINGS $VK_END $VK_UP $VK_RETURN"
-CZECH="$SETTINGS $VK_END $VK_RETURN"
+ENGLISH="$SETTINGS $VK_END $VK_UP $VK_UP $VK_RETURN" # separators are skipped
+CZECH="$SETTINGS $VK_END $VK_UP $VK_RETURN"
+START_WITH_WINDOWS="$SETTINGS $VK_END $VK_RETURN"
 EXIT="$VK_END $VK_RETURN"
 menu_keys() { winctl keys "$PROGRAM_WINDOW" "$@" >/dev/null && eventually 5 no_menu_open; }
 # Chooses a tray menu item: the right-click, then the keys (one of the lists above).
