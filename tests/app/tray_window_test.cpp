@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include "app/tray_window.h"
+#include "app/visibility.h"
 #include "common/flags.h"
 #include "fake_power.h"
 #include "menu/menu_ids.h"
 #include "menu/tray_menu.h"
 #include "power/boost.h"
+#include "scratch_registry.h"
 #include "seams.h"
 
 typedef std::vector<std::string> Log;
@@ -69,6 +71,22 @@ SEAM(GetCursorPos, Fake::Cursor);
 SEAM(SystemParametersInfoW, Fake::Parameters);
 SEAM(DestroyIcon, Fake::Destroy);
 
+// The session notifications come from wtsapi32.dll, which the program loads from the system
+// directory: here it gets this test program instead, which exports the two functions.
+static int s_registrations, s_unregistrations, s_failingRegistrations;
+extern "C" __declspec(dllexport) BOOL WINAPI WTSRegisterSessionNotification(HWND, DWORD) {
+    ++s_registrations;
+    return s_failingRegistrations-- <= 0 || (SetLastError(RPC_S_INVALID_BINDING), FALSE);
+}
+extern "C" __declspec(dllexport) BOOL WINAPI WTSUnRegisterSessionNotification(HWND) {
+    return ++s_unregistrations;
+}
+static HMODULE WINAPI LoadLibraryFake(LPCWSTR name, HANDLE file, DWORD flags) {
+    return lstrcmpiW(name, L"wtsapi32.dll") ? REAL(L"kernel32.dll", LoadLibraryExW)(name, file, flags)
+                                            : GetModuleHandleW(NULL);
+}
+SEAM(LoadLibraryExW, LoadLibraryFake);
+
 const Log kAdd = {"add 3 current", "setversion 3 current"}, kEngage = {"GetActive", "SetActive(HP)"};
 // Milliseconds since the step before, the message and its parameters, and the log it makes.
 typedef std::tuple<DWORD, UINT, WPARAM, LPARAM, Log> Step;
@@ -105,7 +123,10 @@ static void Send(const std::vector<Step>& steps) {
 // Creation adds the icon as version 3 to a hidden top-level window, or fails. A shell restart
 // adds it again with the picture of now, where a refusal is only ignored. A new picture goes to
 // the tray and replaces the old one even when the tray refuses it.
-TEST(TrayWindow, TheIconFromCreationToReplacement) {
+// The boost the tests engage writes its undo record into a scratch HKEY_CURRENT_USER.
+class TrayWindow : public IsolatedRegistryTest {};
+
+TEST_F(TrayWindow, TheIconFromCreationToReplacement) {
     Start();
     // A hidden top-level window, not a message-only one.
     EXPECT_TRUE(GetAncestor(s_window, GA_PARENT) == GetDesktopWindow() && !IsWindowVisible(s_window));
@@ -136,7 +157,7 @@ TEST(TrayWindow, TheIconFromCreationToReplacement) {
 // from the keyboard, and the focus goes back to the notification area after it. Two activations
 // within the double-click time run the default item: Full Throttle from Automatic, and from Full
 // Throttle the last mode, Automatic, which releases the boost.
-TEST(TrayWindow, ContextMenuAndDoubleActivation) {
+TEST_F(TrayWindow, ContextMenuAndDoubleActivation) {
     Start();
     const DWORD doubleClick = GetDoubleClickTime();
     Send({{0, WM_TRAYICON, 1, WM_RBUTTONUP, {}},
@@ -159,7 +180,7 @@ TEST(TrayWindow, ContextMenuAndDoubleActivation) {
 
 // The end of the session releases the boost before the icon goes; the other ends leave that to
 // the main loop. Each ends the window.
-TEST(TrayWindow, EndingMessagesRemoveTheIconAndQuitWithTheirCode) {
+TEST_F(TrayWindow, EndingMessagesRemoveTheIconAndQuitWithTheirCode) {
     for (const Step& end : {Step{0, WM_CLOSE, 77, 0, {"delete 0", "quit 77"}},
                             Step{0, g_terminateMessage, 0, 0, {"delete 0", "quit 0"}},
                             Step{0, WM_QUERYENDSESSION, 0, 0, {"SetActive(B)", "delete 0", "quit 1115"}}}) {
@@ -168,4 +189,37 @@ TEST(TrayWindow, EndingMessagesRemoveTheIconAndQuitWithTheirCode) {
         Send({end});
         EXPECT_FALSE(IsWindow(s_window));
     }
+}
+
+// Locked, disconnected or with the display off (dimmed still counts as on), nobody sees the icon;
+// when it can be seen again, the first tick repaints. Registering for session changes fails early
+// at logon: the slow pass retries until it succeeds, and the window unregisters as it closes.
+TEST_F(TrayWindow, IconIsSeenOnlyWhileTheSessionIsOnTheScreen) {
+    Start();
+    s_failingRegistrations = 2;
+    RegisterVisibilityNotifications(s_window);
+    for (int pass = 0; pass < 4; ++pass)
+        RetrySessionNotification(s_window);
+    EXPECT_EQ(3, s_registrations);
+    POWERBROADCAST_SETTING display = {
+        {0x2B84C20E, 0xAD23, 0x4DDF, {0x93, 0xDB, 0x05, 0xFF, 0xBD, 0x7E, 0xFC, 0xA5}}, sizeof(DWORD), {0}};
+    const struct {
+        UINT message;
+        WPARAM event;
+        BYTE displayState;
+        bool seen;
+    } steps[] = {{WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0, false},
+                 {WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 0, false}, // display off
+                 {WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0, false},  // still off
+                 {WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 2, true},  // dimmed
+                 {WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, 0, false},
+                 {WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT, 0, true}};
+    for (const auto& step : steps) {
+        display.Data[0] = step.displayState, g_forceRedraw = 0;
+        SendMessageW(s_window, step.message, step.event, reinterpret_cast<LPARAM>(&display));
+        EXPECT_EQ(std::make_pair(step.seen, step.seen), std::make_pair(IconVisible(), g_forceRedraw != 0))
+            << step.message << " " << step.event;
+    }
+    SendMessageW(s_window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(1, s_unregistrations);
 }
