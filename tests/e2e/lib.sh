@@ -71,6 +71,10 @@ setting() { "$WINE" reg query 'HKCU\Software\Korvath\Veltrana' /v "$1" 2>/dev/nu
 stored() { [ "$(setting "$1")" = "$2" ]; }
 set_setting() { "$WINE" reg add 'HKCU\Software\Korvath\Veltrana' /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1; }
 clear_settings() { "$WINE" reg delete 'HKCU\Software\Korvath\Veltrana' /f >/dev/null 2>&1 || true; }
+# The values under HKCU's Run and RunOnce keys that start the program at the next logon.
+RUN='HKCU\Software\Microsoft\Windows\CurrentVersion\Run' RUN_ONCE='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+startup_value() { "$WINE" reg query "$1" /v Veltrana 2>/dev/null | tr -d '\r' | sed -n 's/^ *Veltrana *REG_SZ *//p'; }
+nothing_to_undo() { [ -z "$(setting boost::undo)$(startup_value "$RUN_ONCE")" ]; }
 
 # ---- the screen as a user sees it: the tray icon, the tray menu, and text read by OCR
 
