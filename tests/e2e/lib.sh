@@ -117,6 +117,23 @@ open_tray_menu() {
     local point
     point=$(icon_point) && xdotool mousemove $point click 3 && eventually 5 newest_menu
 }
+# The check-mark column (the left 18 pixels, whole height) of the tray menu, or of the submenu
+# that the keys given open, once drawn (two equal captures on the light menu background, with
+# some mark in it) into $E2E_WORK/column.png; the menu is closed again.
+mark_column() {
+    local picture=$E2E_WORK/column.png previous=$E2E_WORK/previous.png escapes=$VK_ESCAPE shown
+    rm -f "$previous"
+    drawn() {
+        newest_menu && import -window "$MENU" -crop 18x2000+0+0 +repage "$picture" 2>/dev/null &&
+            [ "$(convert "$picture" -format '%[fx:mean > 0.7 && minima.r < 0.5]' info: 2>/dev/null)" = 1 ] &&
+            [ -f "$previous" ] && same_picture "$picture" "$previous" || { cp "$picture" "$previous"; false; }
+    }
+    open_tray_menu || return 1
+    [ $# -eq 0 ] || { winctl keys "$PROGRAM_WINDOW" "$@" >/dev/null && escapes="$VK_ESCAPE $VK_ESCAPE"; }
+    eventually 5 drawn
+    shown=$?
+    menu_keys $escapes && return $shown
+}
 # Keys for the open menu. They are posted to the tray window: the menu's modal loop reads the
 # keyboard messages of its owner's thread (X key events need a focus that Wine's menu never got).
 VK_END=0x23 VK_UP=0x26 VK_DOWN=0x28 VK_RIGHT=0x27 VK_RETURN=0x0D VK_ESCAPE=0x1B

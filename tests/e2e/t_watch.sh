@@ -7,23 +7,8 @@ clear_settings
 game=$E2E_WORK/Racer.exe
 cp "$(dirname "$WINCTL")/../tests/watcher/watch_sleeper.exe" "$game"
 
-# The menu's check-mark column (its left 18 pixels, whole height, left of the text, whose bold
-# default item changes with the boost) once drawn: two equal captures on the light menu
-# background with the Automatic radio mark. The watch list's entry row is the only one in it
-# that changes.
-mark_column() {
-    local picture=$E2E_WORK/column.png previous=$E2E_WORK/previous.png
-    rm -f "$previous"
-    drawn() {
-        import -window "$MENU" -crop 18x2000+0+0 +repage "$picture" 2>/dev/null &&
-            [ "$(convert "$picture" -format '%[fx:mean > 0.7 && minima.r < 0.5]' info: 2>/dev/null)" = 1 ] &&
-            [ -f "$previous" ] && same_picture "$picture" "$previous" || { cp "$picture" "$previous"; false; }
-    }
-    open_tray_menu || return 1
-    eventually 5 drawn
-    local shown=$?
-    menu_keys $VK_ESCAPE && return $shown
-}
+# The menu's check-mark column: the watch list's entry row is the only one in it that changes
+# (the bold default item, which changes with the boost, is right of it).
 marked() { mark_column && ! same_picture "$E2E_WORK/column.png" "$E2E_WORK/unmarked.png"; }
 unmarked() { mark_column && same_picture "$E2E_WORK/column.png" "$E2E_WORK/unmarked.png"; }
 
