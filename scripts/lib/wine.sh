@@ -37,24 +37,26 @@ wine_fresh_prefix() {
     [ -f "$prefix/system.reg" ]
 }
 
-# Puts a stand-in POWRPROF where Windows keeps the real one, for the programs of a build:
-#   wine_install_powrprof PREFIX PRESET [DLL]
-# The program loads powrprof.dll from the system directory only: system32 for 64-bit programs,
+# Puts a stand-in system DLL (powrprof or pdh) where Windows keeps the real one, for the
+# programs of a build:
+#   wine_install_standin NAME PREFIX PRESET [DLL]
+# The program loads NAME.dll from the system directory only: system32 for 64-bit programs,
 # syswow64 for 32-bit ones in a 64-bit prefix (system32 in a 32-bit one). DLL defaults to the
-# preset's stand-in, build/PRESET/powersim/powrprof.dll; "wine" puts Wine's own file back,
-# kept beside it as powrprof.dll.wine the first time. Run the programs with
-# WINEDLLOVERRIDES="powrprof=n,b" so that Wine takes a native file over its builtin DLL.
-wine_install_powrprof() {
-    local prefix=$1 preset=$2 dll=${3:-} root dir
+# preset's stand-in, build/PRESET/powersim/NAME.dll; "wine" puts Wine's own file back, kept
+# beside it as NAME.dll.wine the first time. Run the programs with WINEDLLOVERRIDES="NAME=n,b"
+# so that Wine takes a native file over its builtin DLL.
+wine_install_standin() {
+    local name=$1 prefix=$2 preset=$3 dll=${4:-} root dir
     root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
     dir=$prefix/drive_c/windows/system32
     case $preset in x86*) [ ! -d "$prefix/drive_c/windows/syswow64" ] || dir=$prefix/drive_c/windows/syswow64 ;; esac
-    [ -f "$dir/powrprof.dll.wine" ] || cp "$dir/powrprof.dll" "$dir/powrprof.dll.wine" || return 1
-    [ "$dll" != wine ] || dll=$dir/powrprof.dll.wine
+    [ -f "$dir/$name.dll.wine" ] || cp "$dir/$name.dll" "$dir/$name.dll.wine" || return 1
+    [ "$dll" != wine ] || dll=$dir/$name.dll.wine
     # A new file renamed into place: a program still running keeps the one it mapped.
-    cp "${dll:-$root/build/$preset/powersim/powrprof.dll}" "$dir/powrprof.dll.new" &&
-        mv -f "$dir/powrprof.dll.new" "$dir/powrprof.dll"
+    cp "${dll:-$root/build/$preset/powersim/$name.dll}" "$dir/$name.dll.new" &&
+        mv -f "$dir/$name.dll.new" "$dir/$name.dll"
 }
+wine_install_powrprof() { wine_install_standin powrprof "$@"; }
 
 # Ends every process of the prefix at $1 (only that prefix's wineserver and its clients).
 wine_end_prefix() {

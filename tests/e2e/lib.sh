@@ -4,7 +4,7 @@
 # E2E_WORK (scratch folder), WINCTL, POWERSIM_CTL.
 set -uo pipefail
 PROGRAM_PID="" PROGRAM_WINDOW="" PROGRAM_EXIT=$E2E_WORK/none DIALOG="" MENU=""
-export WINEDLLOVERRIDES="powrprof=n,b;mscoree,mshtml=" WINEDEBUG=-all
+export WINEDLLOVERRIDES="powrprof,pdh=n,b;mscoree,mshtml=" WINEDEBUG=-all
 
 winctl() { "$WINE" "$WINCTL" "$@" 2>/dev/null | tr -d '\r'; }
 store() { "$WINE" "$POWERSIM_CTL" "$@" 2>/dev/null | tr -d '\r'; }

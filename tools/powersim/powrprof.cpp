@@ -1,6 +1,6 @@
 // A stand-in POWRPROF for running the program under Wine, whose own lacks the functions that
 // read and write power-scheme values. Loaded in place of Wine's through
-// WINEDLLOVERRIDES="powrprof=n,b" from the program's folder; never shipped.
+// WINEDLLOVERRIDES="powrprof=n,b" from the system folder of the prefix; never shipped.
 //
 // Every counted call locks the store, counts itself, then checks its fault knob: a faulted call
 // returns the knob's code and changes nothing else. State is re-read from the registry at every
