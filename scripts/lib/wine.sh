@@ -7,10 +7,10 @@ wine_can_run_32bit() {
     [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
-# The build that stands for the shipped program on this machine: the 32-bit release where the
-# kernel runs 32-bit programs, otherwise the 64-bit build of the same sources.
+# The release this machine runs: the 32-bit one where the kernel runs 32-bit programs,
+# otherwise the 64-bit one.
 wine_program_preset() {
-    if wine_can_run_32bit; then echo x86-release; else echo x64; fi
+    if wine_can_run_32bit; then echo x86-release; else echo x64-release; fi
 }
 
 wine_loader() {
