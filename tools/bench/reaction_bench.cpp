@@ -6,6 +6,8 @@
 //
 //   reaction_bench VELTRANA.EXE SLEEPER.EXE
 #include <windows.h>
+
+#include "common/names.h"
 #include <stdio.h>
 #include <stdlib.h>
 #include <wchar.h>
@@ -13,7 +15,7 @@
 namespace {
 
 const int kStarts = 20;
-const wchar_t kStore[] = L"Software\\PowerSim";
+const wchar_t kStore[] = POWERSIM_STORE_KEY;
 const wchar_t kHighPerformance[] = L"{8C5E7FDA-E8BF-4A96-9A85-A6E23A8C635C}";
 
 bool HighPerformanceActive() {
@@ -71,8 +73,7 @@ int wmain(int argc, wchar_t** argv) {
     TerminateProcess(probe.hProcess, 0);
     WaitForSingleObject(probe.hProcess, 5000);
     HKEY key;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Korvath\\Veltrana", 0, NULL, 0, KEY_WRITE, NULL, &key,
-                    NULL);
+    RegCreateKeyExW(HKEY_CURRENT_USER, VELTRANA_SETTINGS_KEY, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL);
     DWORD one = 1;
     RegSetValueExW(key, L"program#0", 0, REG_SZ, reinterpret_cast<BYTE*>(image), (length + 1) * 2);
     RegSetValueExW(key, L"program#0::enabled", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), 4);

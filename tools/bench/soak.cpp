@@ -6,6 +6,8 @@
 //
 //   soak VELTRANA.EXE SLEEPER.EXE MINUTES
 #include <windows.h>
+
+#include "common/names.h"
 #include <psapi.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -24,7 +26,7 @@ struct Figures {
 bool HighPerformanceActive() {
     wchar_t active[64] = {};
     DWORD size = sizeof(active);
-    return RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\PowerSim", L"active", RRF_RT_REG_SZ, NULL, active,
+    return RegGetValueW(HKEY_LOCAL_MACHINE, POWERSIM_STORE_KEY, L"active", RRF_RT_REG_SZ, NULL, active,
                         &size) == ERROR_SUCCESS &&
            _wcsicmp(active, kHighPerformance) == 0;
 }
@@ -80,7 +82,7 @@ BOOL CALLBACK Visit(HWND window, LPARAM parameter) {
     wchar_t name[16] = {};
     GetWindowThreadProcessId(window, &owner);
     GetClassNameW(window, name, 16);
-    if (owner == search->id && !wcscmp(name, L"BLANK"))
+    if (owner == search->id && !wcscmp(name, VELTRANA_TRAY_WINDOW_CLASS))
         search->window = window;
     return TRUE;
 }
@@ -145,8 +147,7 @@ int wmain(int argc, wchar_t** argv) {
     // Three watched copies, on the watch list under the paths Windows reports for them.
     wchar_t copies[kCopies][MAX_PATH];
     HKEY key;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Korvath\\Veltrana", 0, NULL, 0, KEY_WRITE, NULL, &key,
-                    NULL);
+    RegCreateKeyExW(HKEY_CURRENT_USER, VELTRANA_SETTINGS_KEY, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL);
     for (int i = 0; i < kCopies; ++i) {
         GetTempPathW(MAX_PATH, copies[i]);
         wchar_t name[32];
