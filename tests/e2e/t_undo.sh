@@ -33,7 +33,7 @@ killed_boost_stays() { boost_and_kill "$1" && engaged "$1" && restore_due; }
 starts_as_before() { start_program && as_before; }
 restores_as_before() { [ "$(restore)" = 0 ] && as_before; }
 
-prepare 0
+prepare 0 && clear_settings
 check "a start with no settings and no boost creates no settings key" start_program
 exit_program
 check "and neither does its end" [ -z "$("$WINE" reg query 'HKCU\Software\Korvath\Veltrana' 2>/dev/null)" ]
