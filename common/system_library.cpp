@@ -11,9 +11,9 @@ static bool SystemSearchAvailable() {
 }
 
 void RestrictDllSearchToSystem() {
-    SetDefaultDllDirectoriesFn restrict;
-    if (FindFunction(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories", & restrict))
-        restrict(kSearchSystem32);
+    SetDefaultDllDirectoriesFn setDirectories;
+    if (FindFunction(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories", &setDirectories))
+        setDirectories(kSearchSystem32);
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {
