@@ -43,7 +43,8 @@ read_file() { tr -d '\r\n' <"$1"; }
 # PROGRAM_EXIT, the file its exit code lands in (winctl run writes PROGRAM_EXIT.window when
 # the program shows its tray window).
 launch() {
-    PROGRAM_EXIT=$E2E_WORK/exit.$RANDOM
+    # A name no earlier start used: an old start's files would pass for this one's.
+    PROGRAM_EXIT=$(mktemp "$E2E_WORK/exit.XXXXXX") || return 1
     "$WINE" "$WINCTL" run "$(winpath "$PROGRAM_EXIT")" "$(winpath "$E2E_STAGE/veltrana.exe")" "$@" >/dev/null 2>&1 &
     eventually 10 test -s "$PROGRAM_EXIT.pid" && PROGRAM_PID=$(read_file "$PROGRAM_EXIT.pid")
 }
