@@ -24,17 +24,22 @@ wine_loader() {
 }
 
 # Makes a fresh prefix at $1 (removing whatever was there) and leaves its wineserver running.
+# Once in seven runs from a fresh clone here, wineboot left the new prefix without its registry:
+# it is then made once more.
 wine_fresh_prefix() {
-    local prefix=$1
-    if [ -d "$prefix" ]; then
-        WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
-        rm -rf "$prefix"
-    fi
-    mkdir -p "$(dirname "$prefix")"
-    WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-        "$(wine_loader)" wineboot -i >/dev/null 2>&1 || true
-    WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1 || true
-    [ -f "$prefix/system.reg" ]
+    local prefix=$1 attempt
+    for attempt in 1 2; do
+        if [ -d "$prefix" ]; then
+            WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+            rm -rf "$prefix"
+        fi
+        mkdir -p "$(dirname "$prefix")"
+        WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+            "$(wine_loader)" wineboot -i >/dev/null 2>&1 || true
+        WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1 || true
+        [ ! -f "$prefix/system.reg" ] || return 0
+    done
+    return 1
 }
 
 # Puts a stand-in system DLL (powrprof or pdh) where Windows keeps the real one, for the
