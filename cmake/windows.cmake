@@ -18,13 +18,14 @@ endif()
 set(resources_out ${CMAKE_BINARY_DIR}/resources)
 file(MAKE_DIRECTORY ${resources_out})
 configure_file(resources/veltrana.manifest.in ${resources_out}/veltrana.manifest @ONLY)
+configure_file(resources/veltrana_version.h.in ${resources_out}/veltrana_version.h @ONLY)
 add_custom_command(
     OUTPUT ${resources_out}/program.ico ${resources_out}/placeholder.ico
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_icons.py ${resources_out}
     DEPENDS ${CMAKE_SOURCE_DIR}/resources/make_icons.py
     COMMENT "Drawing the program's icons")
 set_source_files_properties(resources/veltrana.rc PROPERTIES
-    OBJECT_DEPENDS "${resources_out}/program.ico;${resources_out}/placeholder.ico;${resources_out}/veltrana.manifest;${CMAKE_SOURCE_DIR}/resources/resource_ids.h;${CMAKE_SOURCE_DIR}/menu/menu_ids.h")
+    OBJECT_DEPENDS "${resources_out}/program.ico;${resources_out}/placeholder.ico;${resources_out}/veltrana.manifest;${resources_out}/veltrana_version.h;${CMAKE_SOURCE_DIR}/resources/resource_ids.h;${CMAKE_SOURCE_DIR}/menu/menu_ids.h")
 
 # The resources as an object library, so the test programs carry the very same menus,
 # strings and icons as the program.
