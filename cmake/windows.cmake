@@ -59,10 +59,11 @@ target_compile_options(veltrana PRIVATE ${VELTRANA_PROGRAM_FLAGS})
 target_link_libraries(veltrana PRIVATE veltrana_program)
 target_link_options(veltrana PRIVATE -static)
 if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
-    # The shipped build: smallest code, unused sections dropped, symbols stripped.
+    # The shipped build: smallest code, unused sections dropped, symbols stripped, and no link
+    # time in the PE header, so that the same sources always give the same bytes.
     target_compile_options(veltrana_cores PRIVATE -ffunction-sections)
     target_compile_options(veltrana_program PRIVATE -ffunction-sections)
-    target_link_options(veltrana PRIVATE -s -Wl,--gc-sections)
+    target_link_options(veltrana PRIVATE -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
 endif()
 
 add_subdirectory(tools)
