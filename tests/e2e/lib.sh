@@ -8,6 +8,21 @@ export WINEDLLOVERRIDES="powrprof,pdh=n,b;mscoree,mshtml=" WINEDEBUG=-all
 
 winctl() { "$WINE" "$WINCTL" "$@" 2>/dev/null | tr -d '\r'; }
 store() { "$WINE" "$POWERSIM_CTL" "$@" 2>/dev/null | tr -d '\r'; }
+
+# A set-up step (the store's power settings, the program's settings, the startup values): when
+# its command fails, the script stops at once, naming the step and what the command printed. A
+# wrong "before" state would otherwise show only several checks later, as another failure. The
+# output goes to a file: a pipe would also wait for every Wine process the command started.
+setup() {
+    local log=$E2E_WORK/setup.log status
+    "$@" >"$log" 2>&1
+    status=$?
+    [ "$status" = 0 ] && return 0
+    echo "FAILED: set-up step \"$*\" ended with $status: $(tr -d '\r' <"$log" | tr '\n' ' ')"
+    exit 1
+}
+# The store's set-up commands keep Wine's own messages, which say why a start failed.
+set_store() { setup "$WINE" "$POWERSIM_CTL" "$@"; }
 # The store without its call counts: what the user's power settings are.
 settings_of_store() { store dump | grep -E '^(active|scheme|applied|value) '; }
 active_is() { store dump | grep -q "^active .* $1\$"; }
@@ -66,14 +81,32 @@ stop_program() {
     [ -s "$PROGRAM_EXIT" ] || [ -z "$PROGRAM_PID" ] || winctl end "$PROGRAM_PID" >/dev/null
     exit_code 5 >/dev/null
 }
+# However a script ends, a start of it still running would answer the next script's start with 183.
+trap stop_program EXIT
 
 # The program's settings: one value's data, written, or all removed.
 setting() { "$WINE" reg query 'HKCU\Software\Korvath\Veltrana' /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n { print $3 }'; }
 stored() { [ "$(setting "$1")" = "$2" ]; }
-set_setting() { "$WINE" reg add 'HKCU\Software\Korvath\Veltrana' /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1; }
-clear_settings() { "$WINE" reg delete 'HKCU\Software\Korvath\Veltrana' /f >/dev/null 2>&1 || true; }
+set_setting() { setup "$WINE" reg add 'HKCU\Software\Korvath\Veltrana' /v "$1" /t "$2" /d "$3" /f; }
+# Whether a registry key, or one of its values, is missing: reg ends with 1 and says so (on
+# stdout, under Wine). A reg that could not start says something else.
+absent() {
+    local said
+    said=$("$WINE" reg query "$@" 2>/dev/null)
+    [ $? = 1 ] && [[ $said == *"Unable to find the specified registry"* ]]
+}
+no_settings_key() { absent 'HKCU\Software\Korvath\Veltrana'; }
+clear_settings() {
+    "$WINE" reg delete 'HKCU\Software\Korvath\Veltrana' /f >/dev/null 2>&1
+    setup no_settings_key
+}
 # The values under HKCU's Run and RunOnce keys that start the program at the next logon.
 RUN='HKCU\Software\Microsoft\Windows\CurrentVersion\Run' RUN_ONCE='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+# Removes the program's value under $1 (RUN or RUN_ONCE), and checks that it is gone.
+clear_startup_value() {
+    "$WINE" reg delete "$1" /v Veltrana /f >/dev/null 2>&1
+    setup absent "$1" /v Veltrana
+}
 startup_value() { "$WINE" reg query "$1" /v Veltrana 2>/dev/null | tr -d '\r' | sed -n 's/^ *Veltrana *REG_SZ *//p'; }
 nothing_to_undo() { [ -z "$(setting boost::undo)$(startup_value "$RUN_ONCE")" ]; }
 

@@ -3,7 +3,7 @@
 # and Wine's own PDH, which lacks the counter, leaves the clock the power manager reports. While
 # the session is locked nothing is painted, but Automatic goes on.
 . "$(dirname "$0")/lib.sh"
-store reset
+set_store reset
 clear_settings
 set_setting color::active REG_DWORD 0xFF00C000 # a busy moment shows green, never blue
 processors=$(winctl processors)
@@ -12,7 +12,7 @@ if [ "$processors" != 2 ]; then
     exit 0
 fi
 icon=$E2E_WORK/clock.png
-performance() { PERFORMANCE="$*" && store performance "$@"; }
+performance() { PERFORMANCE="$*" && set_store performance "$@"; }
 
 # Whether cell 0 and cell 1 (borders on: at (5, 1) and (5, 9)) are filled in the frequency colour
 # with the given alphas: 0x8080FF over the tray's white gives red = 255 - alpha * 127 / 255, within
@@ -33,7 +33,7 @@ shows() {
 }
 
 game=$E2E_WORK/Game.exe
-cp "$(dirname "$WINCTL")/../tests/watcher/watch_sleeper.exe" "$game"
+setup cp "$(dirname "$WINCTL")/../tests/watcher/watch_sleeper.exe" "$game"
 set_setting 'program#0' REG_SZ "$(winpath "$game")"
 set_setting 'program#0::enabled' REG_DWORD 1
 performance 50 100

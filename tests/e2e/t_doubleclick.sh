@@ -2,7 +2,7 @@
 # (boosted) -> Automatic (released). The product resets its pair after each double activation,
 # so the next two clicks make a new pair.
 . "$(dirname "$0")/lib.sh"
-store reset
+set_store reset
 clear_settings
 
 double_click() { xdotool mousemove $(icon_point) click --repeat 2 --delay 120 1; }

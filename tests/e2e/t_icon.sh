@@ -3,7 +3,7 @@
 # lines; then borders off and a new frequency colour, chosen in the menu and the real colour
 # dialog, change the picture and are stored.
 . "$(dirname "$0")/lib.sh"
-store reset
+set_store reset
 clear_settings
 # Opaque colours: black borders, and a green activity colour (shown while the machine is more
 # than 95 % busy, as it can be in a test run), which cannot pass for a blue or red fill.

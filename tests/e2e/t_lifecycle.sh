@@ -2,7 +2,7 @@
 # them; exit codes whole, through winctl.
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/../../scripts/lib/wine.sh"
-store reset
+set_store reset
 clear_settings
 
 # Runs the program to its end (15 s at most); prints its exit code, and "window" when it showed
@@ -31,9 +31,9 @@ stop_program
 # Without the scheme functions: Wine's own POWRPROF lacks four, the stand-in's variant one.
 ends_with_127() { [ "$(run_to_end)" = 127 ]; }
 WINEDLLOVERRIDES="powrprof=b" check "with Wine's own POWRPROF it ends with 127 before any window" ends_with_127
-wine_install_powrprof "$WINEPREFIX" "$E2E_PRESET" "$E2E_BUILD/powersim-no-get-active/powrprof.dll"
+setup wine_install_powrprof "$WINEPREFIX" "$E2E_PRESET" "$E2E_BUILD/powersim-no-get-active/powrprof.dll"
 check "without PowerGetActiveScheme it ends with 127 before any window" ends_with_127
-wine_install_powrprof "$WINEPREFIX" "$E2E_PRESET"
+setup wine_install_powrprof "$WINEPREFIX" "$E2E_PRESET"
 check "with the stand-in back it starts" start_program
 # Posted messages are handled in order: had one of the first three ended it, the code would differ.
 winctl post "$PROGRAM_WINDOW" 273 $((0x10000 | 255)) 0 # WM_COMMAND, not Exit: a high word

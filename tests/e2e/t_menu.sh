@@ -1,7 +1,7 @@
 # The tray menu as drawn on the screen: where it opens and its language, chosen in the menu and
 # kept across a restart.
 . "$(dirname "$0")/lib.sh"
-store reset
+set_store reset
 clear_settings
 
 english=(eng "Full Throttle" "Automatic" "Disabled" "Add program" "Settings" "About" "Exit")

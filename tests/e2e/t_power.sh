@@ -16,10 +16,10 @@ engaged() {
 for method in 0 1 0-no-hp; do
     for ending in exit terminate session; do
         name="method $method, ended by $ending"
-        store reset
-        [ "$method" = 0 ] || store remove high-performance
-        store preset balanced 5 0 >/dev/null
-        store activate balanced >/dev/null
+        set_store reset
+        [ "$method" = 0 ] || set_store remove high-performance
+        set_store preset balanced 5 0
+        set_store activate balanced
         clear_settings
         set_setting mode REG_DWORD "${method%-no-hp}"
         before=$(settings_of_store)
@@ -48,8 +48,8 @@ for method in 0 1 0-no-hp; do
 done
 
 # High Performance there but refusing to become active: no boost by any other means.
-store reset
-store fail PowerSetActiveScheme 5
+set_store reset
+set_store fail PowerSetActiveScheme 5
 clear_settings
 before=$(settings_of_store)
 check "with High Performance's activation failing: starts" start_program

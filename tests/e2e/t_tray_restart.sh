@@ -1,7 +1,7 @@
 # A restart of the shell's tray: the icon is gone until "TaskbarCreated" is broadcast, then it
 # comes back with the picture it last had, not the blank one of the start.
 . "$(dirname "$0")/lib.sh"
-store reset
+set_store reset
 clear_settings
 set_setting color::active REG_DWORD 0xFF00C000
 

@@ -10,8 +10,11 @@ engaged() { # by the scheme switch (0) or the raised minimum state (1)
 }
 # Balanced at 5/0 and active, the method stored, nothing to undo.
 prepare() {
-    store reset && store preset balanced 5 0 && store activate balanced && clear_settings
-    "$WINE" reg delete "$RUN_ONCE" /v Veltrana /f >/dev/null 2>&1
+    set_store reset
+    set_store preset balanced 5 0
+    set_store activate balanced
+    clear_settings
+    clear_startup_value "$RUN_ONCE"
     set_setting mode REG_DWORD "$1"
 }
 # Starts the program, engages Full Throttle and ends the process as Task Manager does.
@@ -28,8 +31,6 @@ restore() {
     launch -restore && exit_code 15
     [ ! -s "$PROGRAM_EXIT.window" ] || echo " window"
 }
-# Wine's reg prints its errors on stdout: only its exit code tells a missing key.
-no_settings_key() { ! "$WINE" reg query 'HKCU\Software\Korvath\Veltrana' >/dev/null 2>&1; }
 starts_without_key() { start_program && no_settings_key; }
 as_before() { [ "$(settings_of_store)" = "$before" ] && nothing_to_undo; }
 killed_boost_stays() { boost_and_kill "$1" && engaged "$1" && restore_due; }
@@ -57,7 +58,12 @@ for method in 0 1; do
     # The user's own choice between the kill and the start stays: Power saver, or 50 %.
     prepare $method
     boost_and_kill $method
-    if [ $method = 0 ]; then store activate power-saver; else store preset balanced 50 50 && store activate balanced; fi
+    if [ $method = 0 ]; then
+        set_store activate power-saver
+    else
+        set_store preset balanced 50 50
+        set_store activate balanced
+    fi
     before=$(settings_of_store)
     check "method $method: what the user chose after the kill is kept" starts_as_before
     exit_program
@@ -68,10 +74,10 @@ failed_restore_stays() { start_program && restore_due && active_is high-performa
 prepare 0
 before=$(settings_of_store)
 boost_and_kill 0
-store fail PowerSetActiveScheme 5
+set_store fail PowerSetActiveScheme 5
 check "a failed restore keeps the record, and the program runs" failed_restore_stays
 exit_program
-store clear-fails
+set_store clear-fails
 check "the next start restores" starts_as_before
 exit_program
 
@@ -93,7 +99,7 @@ balanced=22421B3894F6F0419685FF5BB260DF2E
 for bad in "REG_BINARY $(record 01000000 11111111111111111111111111111111)" "REG_DWORD 1" \
     "REG_BINARY 010203" "REG_BINARY $(record 02000000 $balanced)"; do
     prepare 0
-    store activate high-performance
+    set_store activate high-performance
     before=$(settings_of_store)
     set_setting boost::undo $bad
     check "a record ${bad:0:22}… is deleted and changes nothing" starts_as_before
@@ -102,7 +108,8 @@ done
 
 # Start with Windows: the Run value holds the quoted path of this very program, here from a
 # folder whose name has a space, and the menu item's check mark follows it.
-mkdir -p "$E2E_WORK/with space" && cp "$E2E_STAGE/veltrana.exe" "$E2E_WORK/with space/"
+setup mkdir -p "$E2E_WORK/with space"
+setup cp "$E2E_STAGE/veltrana.exe" "$E2E_WORK/with space/"
 runs_at_logon() { [ "$(startup_value "$RUN")" = "\"$(winpath "$E2E_WORK/with space/veltrana.exe")\"" ]; }
 not_at_logon() { [ -z "$(startup_value "$RUN")" ]; }
 mark_is() { mark_column $SETTINGS && { same_picture "$E2E_WORK/column.png" "$E2E_WORK/off.png"; [ $? = "$1" ]; }; }
@@ -113,4 +120,4 @@ mark_column $SETTINGS && cp "$E2E_WORK/column.png" "$E2E_WORK/off.png"
 check "Start with Windows, chosen in the menu, writes the quoted path and shows a check mark" turned runs_at_logon 1
 check "chosen again, it removes the value and the mark" turned not_at_logon 0
 exit_program
-"$WINE" reg delete "$RUN" /v Veltrana /f >/dev/null 2>&1
+clear_startup_value "$RUN"

@@ -1,11 +1,11 @@
 # A program added through the real open-file dialog is stored; it boosts while it runs, and its
 # menu entry carries a check mark meanwhile.
 . "$(dirname "$0")/lib.sh"
-store reset
+set_store reset
 clear_settings
 
 game=$E2E_WORK/Racer.exe
-cp "$(dirname "$WINCTL")/../tests/watcher/watch_sleeper.exe" "$game"
+setup cp "$(dirname "$WINCTL")/../tests/watcher/watch_sleeper.exe" "$game"
 
 # The menu's check-mark column: the watch list's entry row is the only one in it that changes
 # (the bold default item, which changes with the boost, is right of it).
