@@ -51,8 +51,13 @@ wine_fresh_prefix() {
 # then did not start at all: Wine's start program, which runs every 64-bit program that the
 # 32-bit `wine` is given, printed "ShellExecuteEx failed: Internal error." (its child died
 # before it began). A wineserver started with -p never begins to shut down.
+#
+# The prefix's own processes (services and the rest) start with the first program, keep its
+# standard error and, under this wineserver, run to the end: a program with nothing to say
+# starts them here, so that no test's output stays open behind it.
 wine_keep_server() {
-    WINEPREFIX=$1 wineserver -p >/dev/null 2>&1
+    WINEPREFIX=$1 wineserver -p >/dev/null 2>&1 &&
+        WINEPREFIX=$1 WINEDEBUG=-all "$(wine_loader)" cmd /c exit </dev/null >/dev/null 2>&1
 }
 
 # Puts a stand-in system DLL (powrprof or pdh) where Windows keeps the real one, for the
