@@ -153,16 +153,9 @@ static bool TrackNewProcesses(SIZE_T* capacity) {
     return changed;
 }
 
-// Exact, unit by unit: a locale-aware comparison takes some distinct paths for equal.
-static bool SamePath(const wchar_t* a, const wchar_t* b) {
-    while (*a && *a == *b)
-        ++a, ++b;
-    return *a == *b;
-}
-
 static bool IsRunning(const wchar_t* path, SIZE_T capacity) {
     for (SIZE_T i = 0; i < capacity; ++i)
-        if (g_processTable[i].id && SamePath(g_processTable[i].path, path))
+        if (g_processTable[i].id && SameProgramPath(g_processTable[i].path, path))
             return true;
     return false;
 }
