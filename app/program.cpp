@@ -93,10 +93,14 @@ static bool StartIconTimer() {
     return StartTimer(s_timers[kFastTimer], 50, 50);
 }
 
+// The icon is seen again: its timer starts once the next slow pass has a reading of now.
+static bool s_iconTimerDue;
+
 void SetIconTimerRunning(bool running) {
+    s_iconTimerDue = running;
     if (running) {
         g_forceRedraw = 1;
-        StartIconTimer();
+        RestartPerformanceInterval();
     } else {
         CancelWaitableTimer(s_timers[kFastTimer]);
     }
@@ -141,10 +145,15 @@ static int RunMainLoop(HWND window, HHOOK hook) {
             if (icon)
                 ShowTrayIcon(window, icon);
         } else if (result == WAIT_OBJECT_0 + kSlowTimer) {
-            // Goes on while the icon is hidden: Automatic still follows the watch list.
+            // Goes on while the icon is hidden: Automatic still follows the watch list. The
+            // counter is read only for an icon someone sees.
             RetrySessionNotification(window);
             ScanProcesses();
-            SampleProcessorPerformance();
+            if (IconVisible()) {
+                SampleProcessorPerformance();
+                if (s_iconTimerDue && StartIconTimer())
+                    s_iconTimerDue = false;
+            }
         } else if (result != WAIT_OBJECT_0 + 2) {
             DWORD error = result == WAIT_FAILED ? GetLastError() : static_cast<DWORD>(E_UNEXPECTED);
             return EndMainLoop(hook, error);

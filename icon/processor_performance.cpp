@@ -179,6 +179,11 @@ void SampleProcessorPerformance() {
     }
 }
 
+void RestartPerformanceInterval() {
+    if (s_query)
+        s_pdh.collect(s_query);
+}
+
 bool ProcessorPerformance(UINT number, DWORD* current, DWORD* maximum) {
     if (number >= kMaxProcessors || !s_valid[number])
         return false;

@@ -12,6 +12,11 @@
 // adding it is tried again at most once a minute.
 void SampleProcessorPerformance();
 
+// Starts the interval that the next collection averages over, when the icon can be seen again:
+// the collections stop while nobody sees it, and the first one after a pause would otherwise
+// average over the whole pause.
+void RestartPerformanceInterval();
+
 // The latest reading of processor `number` (0 .. 63) as a clock against a maximum, in
 // hundredths of a percent; false when there is none (no counter, its first collection, a
 // failed one), and the icon then uses CurrentMhz against MaxMhz.
