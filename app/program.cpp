@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "app/placement_hook.h"
+#include "app/tray_tip.h"
 #include "app/tray_window.h"
 #include "app/visibility.h"
 #include "common/flags.h"
@@ -146,13 +147,15 @@ static int RunMainLoop(HWND window, HHOOK hook) {
                 ShowTrayIcon(window, icon);
         } else if (result == WAIT_OBJECT_0 + kSlowTimer) {
             // Goes on while the icon is hidden: Automatic still follows the watch list. The
-            // counter is read only for an icon someone sees.
+            // counter and the tooltip are read only for an icon someone sees; the tick never
+            // touches the tooltip.
             RetrySessionNotification(window);
             ScanProcesses();
             if (IconVisible()) {
                 SampleProcessorPerformance();
                 if (s_iconTimerDue && StartIconTimer())
                     s_iconTimerDue = false;
+                RefreshTrayTip(window);
             }
         } else if (result != WAIT_OBJECT_0 + 2) {
             DWORD error = result == WAIT_FAILED ? GetLastError() : static_cast<DWORD>(E_UNEXPECTED);

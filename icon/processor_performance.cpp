@@ -194,6 +194,13 @@ bool ProcessorPerformance(UINT number, DWORD* current, DWORD* maximum) {
     return true;
 }
 
+bool ProcessorPercent(UINT number, double* percent) {
+    if (number >= kMaxProcessors || !s_valid[number])
+        return false;
+    *percent = s_percent[number];
+    return true;
+}
+
 bool TakePerformanceChange() {
     bool changed = s_changed;
     s_changed = false;

@@ -22,6 +22,10 @@ void RestartPerformanceInterval();
 // failed one), and the icon then uses CurrentMhz against MaxMhz.
 bool ProcessorPerformance(UINT number, DWORD* current, DWORD* maximum);
 
+// The latest reading of processor `number` in percent of its nominal clock; false when there is
+// none.
+bool ProcessorPercent(UINT number, double* percent);
+
 // True once after a collection changed any reading: the next tick repaints.
 bool TakePerformanceChange();
 

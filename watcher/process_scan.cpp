@@ -14,6 +14,7 @@ TrackedProcess* g_processTable;
 enum { kInitialEntries = 128, kImageNameUnits = 32768, kMaxEnumerationBytes = 1 << 26 };
 
 static wchar_t s_imageName[kImageNameUnits];
+static UINT s_runningSlot = kWatchListSlots; // of the last re-match; none = kWatchListSlots
 
 bool CreateProcessTable() {
     g_processTable = static_cast<TrackedProcess*>(
@@ -160,6 +161,11 @@ static bool IsRunning(const wchar_t* path, SIZE_T capacity) {
     return false;
 }
 
+const wchar_t* RunningWatchedProgram() {
+    // A slot emptied since asks for a re-match, which the next pass makes.
+    return s_runningSlot < kWatchListSlots ? g_watchList[s_runningSlot].path : NULL;
+}
+
 void ScanProcesses() {
     if (!IsMenuItemChecked(IDM_AUTOMATIC))
         return; // the other modes leave the table and the check marks as they are
@@ -179,11 +185,14 @@ void ScanProcesses() {
     // slots above it) is counted on the way.
     bool anyRunning = false;
     UINT position = kWatchListFirstPosition;
+    s_runningSlot = kWatchListSlots;
     for (UINT slot = kWatchListSlots; slot-- > 0;) {
         const wchar_t* path = g_watchList[slot].path;
         if (!path)
             continue;
         bool running = g_watchList[slot].enabled && IsRunning(path, capacity);
+        if (running && !anyRunning)
+            s_runningSlot = slot;
         anyRunning |= running;
         CheckMenuItem(g_trayMenu, position++, MF_BYPOSITION | (running ? MF_CHECKED : MF_UNCHECKED));
     }
