@@ -269,16 +269,16 @@ TEST_F(TrayWindow, TooltipTellsTheModeTheBoostAndTheFastestProcessorInBothLangua
         {"by scheme", [&] { full(0); }, L"Veltrana: Full Throttle, boosted (High Performance)",
          L"Veltrana: Plný výkon, zrychleno (Vysoký výkon)"},
         {"by minimum state", [&] { full(1); },
-         L"Veltrana: Full Throttle, boosted (minimum processor state 100 %)",
-         L"Veltrana: Plný výkon, zrychleno (minimální stav procesoru 100 %)"},
+         L"Veltrana: Full Throttle, boosted (minimum CPU state 100 %)",
+         L"Veltrana: Plný výkon, zrychleno (minimální stav CPU 100 %)"},
         {"without High Performance",
          [&] {
              g_fakePowerFailures = {{"SetActive(HP)", ERROR_FILE_NOT_FOUND},
                                     {"ReadAC(HP)", ERROR_FILE_NOT_FOUND}};
              full(0);
          },
-         L"Veltrana: Full Throttle, boosted (minimum processor state 100 %, no High Performance scheme)",
-         L"Veltrana: Plný výkon, zrychleno (minimální stav procesoru 100 %, schéma Vysoký výkon chybí)"},
+         L"Veltrana: Full Throttle, boosted (minimum CPU state 100 %, no High Performance)",
+         L"Veltrana: Plný výkon, zrychleno (minimální stav CPU 100 %, chybí Vysoký výkon)"},
         {"High Performance before",
          [&] {
              g_fakeActiveScheme = "HP";
