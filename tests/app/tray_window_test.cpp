@@ -268,8 +268,7 @@ TEST_F(TrayWindow, TooltipTellsTheModeTheBoostAndTheFastestProcessorInBothLangua
     } rows[] = {
         {"by scheme", [&] { full(0); }, L"Veltrana: Full Throttle, boosted (High Performance)",
          L"Veltrana: Plný výkon, zrychleno (Vysoký výkon)"},
-        {"by minimum state", [&] { full(1); },
-         L"Veltrana: Full Throttle, boosted (minimum CPU state 100 %)",
+        {"by minimum state", [&] { full(1); }, L"Veltrana: Full Throttle, boosted (minimum CPU state 100 %)",
          L"Veltrana: Plný výkon, zrychleno (minimální stav CPU 100 %)"},
         {"without High Performance",
          [&] {
