@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "app/placement_hook.h"
+#include "app/tray_tip.h"
 #include "app/tray_window.h"
 #include "app/visibility.h"
 #include "common/flags.h"
@@ -93,10 +94,14 @@ static bool StartIconTimer() {
     return StartTimer(s_timers[kFastTimer], 50, 50);
 }
 
+// The icon is seen again: its timer starts once the next slow pass has a reading of now.
+static bool s_iconTimerDue;
+
 void SetIconTimerRunning(bool running) {
+    s_iconTimerDue = running;
     if (running) {
         g_forceRedraw = 1;
-        StartIconTimer();
+        RestartPerformanceInterval();
     } else {
         CancelWaitableTimer(s_timers[kFastTimer]);
     }
@@ -141,10 +146,17 @@ static int RunMainLoop(HWND window, HHOOK hook) {
             if (icon)
                 ShowTrayIcon(window, icon);
         } else if (result == WAIT_OBJECT_0 + kSlowTimer) {
-            // Goes on while the icon is hidden: Automatic still follows the watch list.
+            // Goes on while the icon is hidden: Automatic still follows the watch list. The
+            // counter and the tooltip are read only for an icon someone sees; the tick never
+            // touches the tooltip.
             RetrySessionNotification(window);
             ScanProcesses();
-            SampleProcessorPerformance();
+            if (IconVisible()) {
+                SampleProcessorPerformance();
+                if (s_iconTimerDue && StartIconTimer())
+                    s_iconTimerDue = false;
+                RefreshTrayTip(window);
+            }
         } else if (result != WAIT_OBJECT_0 + 2) {
             DWORD error = result == WAIT_FAILED ? GetLastError() : static_cast<DWORD>(E_UNEXPECTED);
             return EndMainLoop(hook, error);

@@ -12,6 +12,8 @@
 UINT g_terminateMessage;
 UINT g_taskbarCreatedMessage;
 HICON g_currentTrayIcon;
+wchar_t g_currentTrayTip[128];
+static_assert(sizeof(g_currentTrayTip) == sizeof(NOTIFYICONDATAW().szTip), "the tip of the V2 structure");
 
 static DWORD s_lastSelectTime;   // tick of the last first activation of a pair
 static DWORD s_lastButtonUpTime; // tick of the last button release on the icon
@@ -33,6 +35,10 @@ bool AddTrayIcon(HWND window, HICON icon) {
     data.uFlags = NIF_MESSAGE | NIF_ICON;
     data.uCallbackMessage = WM_TRAYICON;
     data.hIcon = icon;
+    if (g_currentTrayTip[0]) {
+        data.uFlags |= NIF_TIP;
+        lstrcpynW(data.szTip, g_currentTrayTip, ARRAYSIZE(data.szTip));
+    }
     if (!Shell_NotifyIconW(NIM_ADD, &data))
         return false;
     return Shell_NotifyIconW(NIM_SETVERSION, &data) != FALSE;
@@ -44,6 +50,18 @@ bool UpdateTrayIcon(HWND window, HICON icon) {
     data.uFlags = NIF_ICON;
     data.hIcon = icon;
     return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+void ShowTrayTip(HWND window, const wchar_t* tip) {
+    if (lstrcmpW(tip, g_currentTrayTip) == 0)
+        return;
+    // Kept even when the shell refuses it: the icon is added with it after a shell restart.
+    lstrcpynW(g_currentTrayTip, tip, ARRAYSIZE(g_currentTrayTip));
+    NOTIFYICONDATAW data;
+    PrepareNotifyData(&data, window);
+    data.uFlags = NIF_TIP;
+    lstrcpynW(data.szTip, g_currentTrayTip, ARRAYSIZE(data.szTip));
+    Shell_NotifyIconW(NIM_MODIFY, &data);
 }
 
 void ShowTrayIcon(HWND window, HICON icon) {

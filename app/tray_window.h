@@ -24,6 +24,11 @@ bool AddTrayIcon(HWND window, HICON icon);
 bool UpdateTrayIcon(HWND window, HICON icon);
 void RemoveTrayIcon(HWND window);
 
+// The tooltip the shell shows with the icon (NIF_TIP): empty until the first slow pass, then sent
+// with every change and whenever the icon is added again.
+extern wchar_t g_currentTrayTip[128];
+void ShowTrayTip(HWND window, const wchar_t* tip);
+
 // Shows a newly painted icon, then destroys the one it replaces; the new one becomes current
 // even when the tray refused it, so that it shows when the icon is next added.
 void ShowTrayIcon(HWND window, HICON icon);

@@ -37,6 +37,7 @@ add_library(veltrana_program STATIC
     common/system_library.cpp
     app/placement_hook.cpp
     app/program.cpp
+    app/tray_tip.cpp
     app/tray_window.cpp
     app/visibility.cpp
     icon/cell_layout.cpp

@@ -28,8 +28,32 @@ double Clamp(double percent) {
 
 } // namespace
 
-bool ParseProcessorInstance(const wchar_t* name, uint32_t* group, uint32_t* number) {
-    return name && ReadNumber(&name, L',', group) && ReadNumber(&name, L'\0', number);
+bool ParseProcessorInstance(const wchar_t* name, uint32_t* node, uint32_t* index) {
+    return name && ReadNumber(&name, L',', node) && ReadNumber(&name, L'\0', index);
+}
+
+bool NodeProcessorNumber(const NodeProcessors* nodes, uint32_t count, uint32_t node, uint32_t index,
+                         uint16_t ownGroup, uint32_t* number) {
+    // The node's groups in ascending order: each round takes the lowest group above the last.
+    int32_t lastGroup = -1;
+    for (;;) {
+        const NodeProcessors* next = nullptr;
+        for (uint32_t i = 0; i < count; ++i)
+            if (nodes[i].node == node && nodes[i].group > lastGroup &&
+                (!next || nodes[i].group < next->group))
+                next = &nodes[i];
+        if (!next)
+            return false;
+        for (uint32_t bit = 0; bit < 64; ++bit) {
+            if (!(next->mask >> bit & 1))
+                continue;
+            if (index-- > 0)
+                continue;
+            *number = bit;
+            return next->group == ownGroup;
+        }
+        lastGroup = next->group;
+    }
 }
 
 void PerformanceAsClock(double percent, double highestSeen, uint32_t* current, uint32_t* maximum) {

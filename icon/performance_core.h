@@ -6,10 +6,23 @@
 #include <stdint.h>
 #include <wchar.h>
 
-// An instance of "\Processor Information(*)" names one logical processor as "G,N" (group,
-// number within it), or a total ("_Total", "G,_Total"). True only for "G,N" with decimal G
-// and N and nothing else.
-bool ParseProcessorInstance(const wchar_t* name, uint32_t* group, uint32_t* number);
+// An instance of "\Processor Information(*)" names one logical processor as "N,K": the K-th
+// processor of NUMA node N. The totals ("_Total", "N,_Total") name none. True only for "N,K"
+// with decimal N and K and nothing else.
+bool ParseProcessorInstance(const wchar_t* name, uint32_t* node, uint32_t* index);
+
+// The processors of one NUMA node within one processor group, as Windows lists them.
+struct NodeProcessors {
+    uint32_t node;
+    uint16_t group;
+    uint64_t mask; // bit n: processor number n of that group
+};
+
+// The processor number that instance "N,K" names: the K-th processor of node N in ascending
+// order (group by group, where a node spans several). False when the node is not listed, has
+// fewer processors, or that processor lies outside `ownGroup`, the only group the cells show.
+bool NodeProcessorNumber(const NodeProcessors* nodes, uint32_t count, uint32_t node, uint32_t index,
+                         uint16_t ownGroup, uint32_t* number);
 
 // The reading as the painter takes it, a clock against a maximum: full intensity belongs to
 // the highest performance this machine has shown, at least 100 %, so a turbo clock reads

@@ -11,6 +11,14 @@ namespace {
 
 const wchar_t kCounterPath[] = L"\\Processor Information(*)\\% Processor Performance";
 const DWORD kRetryMilliseconds = 60000;
+const ULONG kMaxNodeRecords = 64;
+
+// Windows 7 on; the headers declare them only for builds that require it.
+typedef BOOL(WINAPI* LogicalProcessorInformationExFn)(LOGICAL_PROCESSOR_RELATIONSHIP relationship,
+                                                      SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* records,
+                                                      DWORD* length);
+typedef BOOL(WINAPI* NodeProcessorMaskExFn)(USHORT node, GROUP_AFFINITY* mask);
+typedef BOOL(WINAPI* ThreadGroupAffinityFn)(HANDLE thread, GROUP_AFFINITY* affinity);
 
 struct PdhFunctions {
     decltype(&PdhOpenQueryW) open;
@@ -26,6 +34,11 @@ PDH_HQUERY s_query;
 PDH_HCOUNTER s_counter;
 DWORD s_lastAttempt;
 bool s_attempted;
+
+// Which processors each NUMA node holds: the counter names its instances by node.
+NodeProcessors s_nodes[kMaxNodeRecords];
+uint32_t s_nodeCount;
+uint16_t s_ownGroup;
 
 double s_percent[kMaxProcessors];
 bool s_valid[kMaxProcessors];
@@ -46,6 +59,55 @@ bool LookUpPdh() {
     return s_pdh.open != NULL;
 }
 
+// The NUMA nodes' processors from the node records of the processor topology, or node by node
+// where that query is missing. Without either (Vista, which has no counter anyway) node 0 is taken
+// to hold every processor.
+void ReadProcessorNodes() {
+    s_nodeCount = 0;
+    s_ownGroup = 0;
+    HMODULE kernel = GetModuleHandleW(L"KERNEL32");
+    ThreadGroupAffinityFn threadAffinity;
+    GROUP_AFFINITY own;
+    if (FindFunction(kernel, "GetThreadGroupAffinity", &threadAffinity) &&
+        threadAffinity(GetCurrentThread(), &own))
+        s_ownGroup = own.Group;
+
+    LogicalProcessorInformationExFn records;
+    DWORD bytes = 0;
+    if (FindFunction(kernel, "GetLogicalProcessorInformationEx", &records) &&
+        !records(RelationNumaNode, NULL, &bytes) && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        BYTE* buffer = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+        if (buffer && records(RelationNumaNode,
+                              reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer), &bytes)) {
+            for (DWORD at = 0; at + 8 <= bytes && s_nodeCount < kMaxNodeRecords;) {
+                const SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* record =
+                    reinterpret_cast<const SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer + at);
+                if (record->Size == 0 || at + record->Size > bytes)
+                    break;
+                if (record->Relationship == RelationNumaNode)
+                    s_nodes[s_nodeCount++] = {record->NumaNode.NodeNumber, record->NumaNode.GroupMask.Group,
+                                              record->NumaNode.GroupMask.Mask};
+                at += record->Size;
+            }
+        }
+        HeapFree(GetProcessHeap(), 0, buffer);
+    }
+    NodeProcessorMaskExFn nodeMask;
+    ULONG highest = 0;
+    if (s_nodeCount == 0 && FindFunction(kernel, "GetNumaNodeProcessorMaskEx", &nodeMask) &&
+        GetNumaHighestNodeNumber(&highest)) {
+        for (ULONG node = 0; node <= highest && s_nodeCount < kMaxNodeRecords; ++node) {
+            GROUP_AFFINITY mask;
+            if (nodeMask(static_cast<USHORT>(node), &mask))
+                s_nodes[s_nodeCount++] = {node, mask.Group, mask.Mask};
+        }
+    }
+    if (s_nodeCount == 0) {
+        s_nodes[0] = {0, s_ownGroup, ~0ULL};
+        s_nodeCount = 1;
+    }
+}
+
 // The English name works on every language of Windows. Vista, 7 and Wine's own PDH lack the
 // counter: then tried again a minute later, not on every pass.
 bool OpenCounter() {
@@ -64,6 +126,7 @@ bool OpenCounter() {
         s_query = NULL;
         return false;
     }
+    ReadProcessorNodes();
     return true;
 }
 
@@ -82,10 +145,10 @@ bool ReadValues(double* percent, bool* valid) {
     bool any = false;
     if (s_pdh.values(s_counter, format, &bytes, &count, items) == ERROR_SUCCESS) {
         for (DWORD i = 0; i < count; ++i) {
-            uint32_t group, number;
+            uint32_t node, index, number;
             const PDH_FMT_COUNTERVALUE& value = items[i].FmtValue;
-            // One group holds all the processors the program shows.
-            if (!ParseProcessorInstance(items[i].szName, &group, &number) || group != 0 ||
+            if (!ParseProcessorInstance(items[i].szName, &node, &index) ||
+                !NodeProcessorNumber(s_nodes, s_nodeCount, node, index, s_ownGroup, &number) ||
                 number >= kMaxProcessors ||
                 (value.CStatus != PDH_CSTATUS_VALID_DATA && value.CStatus != PDH_CSTATUS_NEW_DATA))
                 continue;
@@ -116,6 +179,11 @@ void SampleProcessorPerformance() {
     }
 }
 
+void RestartPerformanceInterval() {
+    if (s_query)
+        s_pdh.collect(s_query);
+}
+
 bool ProcessorPerformance(UINT number, DWORD* current, DWORD* maximum) {
     if (number >= kMaxProcessors || !s_valid[number])
         return false;
@@ -123,6 +191,13 @@ bool ProcessorPerformance(UINT number, DWORD* current, DWORD* maximum) {
     PerformanceAsClock(s_percent[number], s_highest, &c, &m);
     *current = c;
     *maximum = m;
+    return true;
+}
+
+bool ProcessorPercent(UINT number, double* percent) {
+    if (number >= kMaxProcessors || !s_valid[number])
+        return false;
+    *percent = s_percent[number];
     return true;
 }
 

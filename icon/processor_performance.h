@@ -12,10 +12,19 @@
 // adding it is tried again at most once a minute.
 void SampleProcessorPerformance();
 
+// Starts the interval that the next collection averages over, when the icon can be seen again:
+// the collections stop while nobody sees it, and the first one after a pause would otherwise
+// average over the whole pause.
+void RestartPerformanceInterval();
+
 // The latest reading of processor `number` (0 .. 63) as a clock against a maximum, in
 // hundredths of a percent; false when there is none (no counter, its first collection, a
 // failed one), and the icon then uses CurrentMhz against MaxMhz.
 bool ProcessorPerformance(UINT number, DWORD* current, DWORD* maximum);
+
+// The latest reading of processor `number` in percent of its nominal clock; false when there is
+// none.
+bool ProcessorPercent(UINT number, double* percent);
 
 // True once after a collection changed any reading: the next tick repaints.
 bool TakePerformanceChange();

@@ -142,3 +142,22 @@ HICON RenderTrayIcon() {
         return Repaint(activity);
     return NULL;
 }
+
+bool FindFastestProcessor(FastestProcessor* fastest) {
+    const UINT count = g_processorCount < kMaxProcessors ? g_processorCount : UINT(kMaxProcessors);
+    bool found = false, counter = false;
+    for (UINT i = 0; i < count; ++i) {
+        const ProcessorReading& reading = g_powerTable[i];
+        double percent;
+        // A processor the counter reads outranks every one it does not.
+        if (ProcessorPercent(reading.Number, &percent)) {
+            if (!counter || percent > fastest->percent)
+                *fastest = {reading.Number, percent, reading.MaxMhz};
+            found = counter = true;
+        } else if (!counter && reading.CurrentMhz != 0 && (!found || reading.CurrentMhz > fastest->mhz)) {
+            *fastest = {reading.Number, -1.0, reading.CurrentMhz};
+            found = true;
+        }
+    }
+    return found;
+}

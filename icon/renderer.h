@@ -9,4 +9,14 @@
 // nothing changed or painting failed.
 HICON RenderTrayIcon();
 
+// The fastest processor at the last tick, for the tooltip. With the performance counter: its
+// percentage of the nominal clock and that clock (MaxMhz, 0 where unknown); without: percent
+// negative and its current clock. False before any tick has read the processors.
+struct FastestProcessor {
+    UINT number;
+    double percent;
+    DWORD mhz;
+};
+bool FindFastestProcessor(FastestProcessor* fastest);
+
 #endif

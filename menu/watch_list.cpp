@@ -30,6 +30,17 @@ bool WatchListEmpty() {
     return true;
 }
 
+bool SameProgramPath(const wchar_t* a, const wchar_t* b) {
+    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
+static bool AlreadyWatched(const wchar_t* path) {
+    for (UINT slot = 0; slot < kWatchListSlots; ++slot)
+        if (g_watchList[slot].path && SameProgramPath(g_watchList[slot].path, path))
+            return true;
+    return false;
+}
+
 UINT WatchListEntryPosition(UINT slot) {
     UINT above = kWatchListFirstPosition;
     for (UINT s = slot + 1; s < kWatchListSlots; ++s)
@@ -177,7 +188,8 @@ void AddWatchedProgram(HWND window) {
     g_placeNextDialog = 1;
     BOOL chosen = GetOpenFileNameW(&dialog);
     s_addInProgress = 0;
-    if (chosen) {
+    // A second entry for the same program would only double its menu line.
+    if (chosen && !AlreadyWatched(file)) {
         DWORD size = static_cast<DWORD>((lstrlenW(file) + 1) * sizeof(wchar_t));
         wchar_t* path = static_cast<wchar_t*>(HeapAlloc(heap, 0, size));
         if (path) {

@@ -20,6 +20,10 @@ extern WatchListSlot g_watchList[kWatchListSlots];
 // Whether no slot holds a program: the state of every new user.
 bool WatchListEmpty();
 
+// Whether two paths name the same program: as Windows compares file names, ordinal and
+// without regard to case ("d:\games\x.exe" is "D:\Games\X.exe"), never locale-aware.
+bool SameProgramPath(const wchar_t* a, const wchar_t* b);
+
 // Empties the list, then loads every "program#N" slot from the registry into the tray menu.
 void LoadWatchList();
 
@@ -32,7 +36,8 @@ bool InsertWatchListEntry(UINT slot);
 // numbered above it.
 UINT WatchListEntryPosition(UINT slot);
 
-// IDM_ADD_PROGRAM: asks for a program with the open-file dialog and adds it.
+// IDM_ADD_PROGRAM: asks for a program with the open-file dialog and adds it, unless the list
+// already holds it.
 void AddWatchedProgram(HWND window);
 
 // The per-program commands 4096 + 16 * slot + k.

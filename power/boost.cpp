@@ -23,6 +23,10 @@ static GUID* s_previousScheme;          // scheme method: the scheme active befo
 static GUID* s_boostedScheme;           // minimum-state method: the scheme whose values were raised
 static DWORD s_savedAc = kNothingSaved; // minimum-state method: the values read before raising
 static DWORD s_savedDc = kNothingSaved;
+// Why the last engage applied nothing, for the tooltip; cleared by the next engage or release.
+static DWORD s_refusal;
+static bool s_alreadyHigh; // High Performance was active before: nothing to switch
+static bool s_fellBack;    // the minimum state stands in for a missing High Performance scheme
 
 // "boost::undo": what a later start must undo if this program never releases the boost.
 // Written (and flushed) before each change, deleted once everything is undone. Fixed-size
@@ -103,13 +107,16 @@ static DWORD RaiseMinimumState(const GUID* scheme, bool ac) {
 
 static void EngageByMinimumState() {
     GUID* scheme = NULL;
-    if (g_power.PowerGetActiveScheme(NULL, &scheme) != ERROR_SUCCESS || !scheme)
+    s_refusal = g_power.PowerGetActiveScheme(NULL, &scheme);
+    if (s_refusal != ERROR_SUCCESS || !scheme)
         return;
     s_savedAc = s_savedDc = kNothingSaved;
     DWORD acResult = RaiseMinimumState(scheme, true);
     DWORD dcResult = RaiseMinimumState(scheme, false);
-    if ((acResult == ERROR_SUCCESS || dcResult == ERROR_SUCCESS) &&
-        g_power.PowerSetActiveScheme(NULL, scheme) == ERROR_SUCCESS) {
+    s_refusal = acResult == ERROR_SUCCESS || dcResult == ERROR_SUCCESS
+                    ? g_power.PowerSetActiveScheme(NULL, scheme)
+                    : acResult;
+    if (s_refusal == ERROR_SUCCESS) {
         // Kept: the release restores this scheme's values even if the user has switched to
         // another scheme by then.
         s_boostedScheme = scheme;
@@ -129,20 +136,23 @@ static bool HighPerformanceMissing() {
 }
 
 static void EngageBySchemeSwitch() {
-    if (g_power.PowerGetActiveScheme(NULL, &s_previousScheme) != ERROR_SUCCESS || !s_previousScheme) {
+    s_refusal = g_power.PowerGetActiveScheme(NULL, &s_previousScheme);
+    if (s_refusal != ERROR_SUCCESS || !s_previousScheme) {
         s_previousScheme = NULL;
         return;
     }
     bool fallBack = false;
-    if (memcmp(s_previousScheme, &kHighPerformance, sizeof(GUID)) != 0) {
+    s_alreadyHigh = memcmp(s_previousScheme, &kHighPerformance, sizeof(GUID)) == 0;
+    if (!s_alreadyHigh) {
         RecordUndo(0, s_previousScheme);
-        if (g_power.PowerSetActiveScheme(NULL, &kHighPerformance) == ERROR_SUCCESS) {
+        s_refusal = g_power.PowerSetActiveScheme(NULL, &kHighPerformance);
+        if (s_refusal == ERROR_SUCCESS) {
             SetEngaged(0);
             return; // the previous scheme is kept for the release
         }
         // Machines with Modern Standby offer no High Performance scheme: boost the scheme
         // in force instead. A switch that failed for another reason boosts nothing.
-        fallBack = HighPerformanceMissing();
+        fallBack = s_fellBack = HighPerformanceMissing();
         ForgetUndo();
     }
     // High Performance was already active, or the switch failed: nothing to undo.
@@ -152,9 +162,15 @@ static void EngageBySchemeSwitch() {
         EngageByMinimumState();
 }
 
+static void ForgetOutcome() {
+    s_refusal = ERROR_SUCCESS;
+    s_alreadyHigh = s_fellBack = false;
+}
+
 void EngageBoost() {
     if (g_engaged)
         ReleaseBoost();
+    ForgetOutcome();
     if (g_boostMethod == 0)
         EngageBySchemeSwitch();
     else if (g_boostMethod == 1)
@@ -162,6 +178,7 @@ void EngageBoost() {
 }
 
 void ReleaseBoost() {
+    ForgetOutcome();
     if (!g_engaged)
         return;
     if (s_engagedMethod == 0) {
@@ -184,6 +201,27 @@ void ReleaseBoost() {
     ForgetUndo();
     g_engaged = 0;
     RefreshTrayMenu(); // up into the menu, as at engage
+}
+
+BoostState CurrentBoostState(DWORD* error) {
+    *error = s_refusal;
+    if (g_engaged)
+        return s_engagedMethod == 0 ? kBoostBySchemeSwitch
+               : s_fellBack         ? kBoostByFallback
+                                    : kBoostByMinimumState;
+    if (s_alreadyHigh)
+        return kBoostAlreadyHighPerformance;
+    return s_refusal != ERROR_SUCCESS ? kBoostRefused : kBoostNone;
+}
+
+bool BoostUndoneElsewhere() {
+    GUID* active = NULL;
+    if (!g_engaged || g_power.PowerGetActiveScheme(NULL, &active) != ERROR_SUCCESS || !active)
+        return false;
+    const GUID* boosted = s_engagedMethod == 0 ? &kHighPerformance : s_boostedScheme;
+    bool undone = boosted && memcmp(active, boosted, sizeof(GUID)) != 0;
+    LocalFree(active);
+    return undone;
 }
 
 // Whether the program that wrote a record is still running: the same process id, started at

@@ -12,6 +12,22 @@ extern BYTE g_engaged; // a boost is in force and must be undone
 void EngageBoost();
 void ReleaseBoost();
 
+// What the boost does now, for the tooltip: in force by one of three ways, High Performance found
+// already active (nothing to switch), refused (the failing call's error), or nothing.
+enum BoostState {
+    kBoostNone,
+    kBoostBySchemeSwitch,
+    kBoostByMinimumState,
+    kBoostByFallback, // the minimum state, standing in for a missing High Performance scheme
+    kBoostAlreadyHighPerformance,
+    kBoostRefused,
+};
+BoostState CurrentBoostState(DWORD* error);
+// Whether another program made another scheme active while the boost is in force: not High
+// Performance after the switch, not the raised scheme after the minimum state. One
+// PowerGetActiveScheme; false when no boost is in force or the query fails.
+bool BoostUndoneElsewhere();
+
 // Undoes what a record left by an earlier run describes, without overriding what the user
 // changed since: nothing while the program that wrote it still runs; a scheme switch only if
 // High Performance is still active; a minimum state only where the scheme still holds 100 %.

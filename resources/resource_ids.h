@@ -9,5 +9,21 @@
 #define IDS_ADD_TITLE       16
 #define IDS_FILTER_PROGRAMS 17
 #define IDS_FILTER_ALL      18
+// The tray icon's tooltip: string-table block 3 (ids 32 to 47), loaded whole in the menu's language.
+#define IDS_TIP_FIRST         32
+#define IDS_TIP_STATUS        32 // "%1" the mode, "%2" the boost's state
+#define IDS_TIP_BOOSTED       33
+#define IDS_TIP_BOOSTED_FOR   34
+#define IDS_TIP_BY_SCHEME     35
+#define IDS_TIP_BY_MINIMUM    36
+#define IDS_TIP_BY_FALLBACK   37
+#define IDS_TIP_ALREADY_HIGH  38
+#define IDS_TIP_WAITING       39
+#define IDS_TIP_NOT_BOOSTED   40
+#define IDS_TIP_REFUSED       41
+#define IDS_TIP_UNDONE        42
+#define IDS_TIP_FASTEST       43
+#define IDS_TIP_FASTEST_CLOCK 44
+#define IDS_TIP_FASTEST_SHARE 45
 
 #endif

@@ -14,6 +14,7 @@ TrackedProcess* g_processTable;
 enum { kInitialEntries = 128, kImageNameUnits = 32768, kMaxEnumerationBytes = 1 << 26 };
 
 static wchar_t s_imageName[kImageNameUnits];
+static UINT s_runningSlot = kWatchListSlots; // of the last re-match; none = kWatchListSlots
 
 bool CreateProcessTable() {
     g_processTable = static_cast<TrackedProcess*>(
@@ -153,18 +154,16 @@ static bool TrackNewProcesses(SIZE_T* capacity) {
     return changed;
 }
 
-// Exact, unit by unit: a locale-aware comparison takes some distinct paths for equal.
-static bool SamePath(const wchar_t* a, const wchar_t* b) {
-    while (*a && *a == *b)
-        ++a, ++b;
-    return *a == *b;
-}
-
 static bool IsRunning(const wchar_t* path, SIZE_T capacity) {
     for (SIZE_T i = 0; i < capacity; ++i)
-        if (g_processTable[i].id && SamePath(g_processTable[i].path, path))
+        if (g_processTable[i].id && SameProgramPath(g_processTable[i].path, path))
             return true;
     return false;
+}
+
+const wchar_t* RunningWatchedProgram() {
+    // A slot emptied since asks for a re-match, which the next pass makes.
+    return s_runningSlot < kWatchListSlots ? g_watchList[s_runningSlot].path : NULL;
 }
 
 void ScanProcesses() {
@@ -186,11 +185,14 @@ void ScanProcesses() {
     // slots above it) is counted on the way.
     bool anyRunning = false;
     UINT position = kWatchListFirstPosition;
+    s_runningSlot = kWatchListSlots;
     for (UINT slot = kWatchListSlots; slot-- > 0;) {
         const wchar_t* path = g_watchList[slot].path;
         if (!path)
             continue;
         bool running = g_watchList[slot].enabled && IsRunning(path, capacity);
+        if (running && !anyRunning)
+            s_runningSlot = slot;
         anyRunning |= running;
         CheckMenuItem(g_trayMenu, position++, MF_BYPOSITION | (running ? MF_CHECKED : MF_UNCHECKED));
     }

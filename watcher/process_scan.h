@@ -9,6 +9,10 @@ bool CreateProcessTable();
 
 void ScanProcesses();
 
+// The path of an enabled watched program that the last re-match found running (the entry highest
+// in the menu), or null; for the tooltip's "boosted for".
+const wchar_t* RunningWatchedProgram();
+
 // Zero-terminated list of running process ids on the process heap, or null. Caller frees.
 // The first id may be the idle process's 0, so the count of ids is given too when asked.
 DWORD* EnumerateProcessIds(DWORD* count = NULL);

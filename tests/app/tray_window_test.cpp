@@ -5,15 +5,26 @@
 #include <shellapi.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
+#include "app/tray_tip.h"
 #include "app/tray_window.h"
 #include "app/visibility.h"
 #include "common/flags.h"
 #include "fake_power.h"
+#include "icon/cell_layout.h"
+#include "icon/renderer_state.h"
+#include "menu/commands.h"
 #include "menu/menu_ids.h"
 #include "menu/tray_menu.h"
+#include "menu/watch_list.h"
 #include "power/boost.h"
+#include "resources/localized.h"
 #include "scratch_registry.h"
 #include "seams.h"
+#include "settings/settings.h"
+#include "watcher/process_scan.h"
 
 typedef std::vector<std::string> Log;
 static Log s_log;
@@ -37,15 +48,22 @@ static Log TakeLog() {
 static std::string Icon(HICON icon) {
     return icon == g_currentTrayIcon ? " current" : icon ? " new" : "";
 }
+static std::string Utf8(const wchar_t* text) {
+    char bytes[512] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof(bytes), NULL, NULL);
+    return bytes;
+}
 
 struct Fake {
-    // Every tray call names icon 1 of the tray window, as version 3, with no tip.
+    // Every tray call names icon 1 of the tray window, as version 3, with a tip only under NIF_TIP.
     static BOOL WINAPI Shell(DWORD action, PNOTIFYICONDATAW d) {
-        EXPECT_TRUE(d->cbSize == NOTIFYICONDATAW_V2_SIZE && d->uID == 1 && d->uVersion == 3 && !d->szTip[0] &&
+        EXPECT_TRUE(d->cbSize == NOTIFYICONDATAW_V2_SIZE && d->uID == 1 && d->uVersion == 3 &&
                     GetWindowLongPtrW(d->hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(TrayWindowProc));
         EXPECT_EQ(d->uFlags & NIF_MESSAGE ? WM_TRAYICON : 0u, d->uCallbackMessage);
+        EXPECT_EQ(d->uFlags & NIF_TIP ? Utf8(g_currentTrayTip) : "", Utf8(d->szTip));
         const char* names[] = {"add", "modify", "delete", "setfocus", "setversion"};
-        Note(names[action] + (" " + std::to_string(d->uFlags)) + Icon(d->hIcon));
+        Note(names[action] + (" " + std::to_string(d->uFlags)) + Icon(d->hIcon) +
+             (d->uFlags & NIF_TIP ? " " + Utf8(d->szTip) : ""));
         return action != s_failAction || (SetLastError(ERROR_TIMEOUT), FALSE);
     }
     static BOOL WINAPI Menu(HMENU menu, UINT flags, int x, int y, int, HWND, const RECT*) {
@@ -108,6 +126,7 @@ static void Start() {
     CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
     RefreshTrayMenu();
     g_currentTrayIcon = LoadIconW(NULL, IDI_APPLICATION), s_failAction = ~0u, s_rightAligned = FALSE;
+    g_currentTrayTip[0] = 0;
     ASSERT_TRUE((s_window = Create()) != NULL);
     EXPECT_EQ(kAdd, TakeLog());
 }
@@ -139,6 +158,11 @@ TEST_F(TrayWindow, TheIconFromCreationToReplacement) {
     Send({{0, g_taskbarCreatedMessage, 0, 0, {"add 3 current"}}});
     s_failAction = ~0u;
     Send({{0, g_taskbarCreatedMessage, 0, 0, kAdd}});
+    // A tip goes to the shell when it changes, and with the icon when it is added again.
+    for (const wchar_t* tip : {L"a\nb", L"a\nb", L"c"})
+        ShowTrayTip(s_window, tip);
+    EXPECT_EQ(Log({"modify 4 a\nb", "modify 4 c"}), TakeLog());
+    Send({{0, g_taskbarCreatedMessage, 0, 0, {"add 7 current c", "setversion 7 current c"}}});
     for (DWORD failing : {DWORD(~0u), DWORD(NIM_MODIFY)}) {
         const HICON icon = CopyIcon(g_currentTrayIcon);
         s_failAction = failing;
@@ -222,4 +246,100 @@ TEST_F(TrayWindow, IconIsSeenOnlyWhileTheSessionIsOnTheScreen) {
     }
     SendMessageW(s_window, WM_CLOSE, 0, 0);
     EXPECT_EQ(1, s_unregistrations);
+}
+
+// The tooltip says what the program does, in the menu's language: each state as the commands, the
+// power manager and the watcher bring it about, and the fastest processor of the icon's last tick
+// (the clock alone: Wine has no performance counter; a counter's reading is put in by hand).
+TEST_F(TrayWindow, TooltipTellsTheModeTheBoostAndTheFastestProcessorInBothLanguages) {
+    TakeLog(); // what the tests before left behind
+    ASSERT_TRUE(CreateProcessTable());
+    wchar_t self[MAX_PATH] = L"";
+    DWORD size = MAX_PATH;
+    ASSERT_TRUE(QueryFullProcessImageNameW(GetCurrentProcess(), 0, self, &size));
+    auto full = [](DWORD method) {
+        g_boostMethod = method;
+        HandleMenuCommand(s_window, IDM_FULL_THROTTLE);
+    };
+    const struct {
+        const char* state;
+        std::function<void()> arrange;
+        const wchar_t *english, *czech;
+    } rows[] = {
+        {"by scheme", [&] { full(0); }, L"Veltrana: Full Throttle, boosted (High Performance)",
+         L"Veltrana: Plný výkon, zrychleno (Vysoký výkon)"},
+        {"by minimum state", [&] { full(1); }, L"Veltrana: Full Throttle, boosted (minimum CPU state 100 %)",
+         L"Veltrana: Plný výkon, zrychleno (minimální stav CPU 100 %)"},
+        {"without High Performance",
+         [&] {
+             g_fakePowerFailures = {{"SetActive(HP)", ERROR_FILE_NOT_FOUND},
+                                    {"ReadAC(HP)", ERROR_FILE_NOT_FOUND}};
+             full(0);
+         },
+         L"Veltrana: Full Throttle, boosted (minimum CPU state 100 %, no High Performance)",
+         L"Veltrana: Plný výkon, zrychleno (minimální stav CPU 100 %, chybí Vysoký výkon)"},
+        {"High Performance before",
+         [&] {
+             g_fakeActiveScheme = "HP";
+             full(0);
+         },
+         L"Veltrana: Full Throttle, boosted (High Performance, already active)",
+         L"Veltrana: Plný výkon, zrychleno (Vysoký výkon, už byl aktivní)"},
+        {"refused",
+         [&] {
+             g_fakePowerFailures = {{"SetActive", ERROR_ACCESS_DENIED}};
+             full(1);
+         },
+         L"Veltrana: Full Throttle, not boosted (error 5)", L"Veltrana: Plný výkon, nezrychleno (chyba 5)"},
+        {"undone",
+         [&] {
+             full(0);
+             g_fakeActiveScheme = "PS";
+         },
+         L"Veltrana: Full Throttle, boost undone by another program",
+         L"Veltrana: Plný výkon, zrychlení zrušil jiný program"},
+        {"waiting", [] {}, L"Veltrana: Automatic, waiting", L"Veltrana: Automaticky, čeká"},
+        {"for a watched program",
+         [&] {
+             g_watchList[7] = {DuplicateString(self), 1};
+             InsertWatchListEntry(7);
+             g_reevaluate = 1;
+             ScanProcesses();
+         },
+         L"Veltrana: Automatic, boosted for app_test.exe (High Performance)",
+         L"Veltrana: Automaticky, zrychleno pro app_test.exe (Vysoký výkon)"},
+        {"disabled", [&] { HandleMenuCommand(s_window, IDM_DISABLED); }, L"Veltrana: Disabled, not boosted",
+         L"Veltrana: Vypnuto, nezrychleno"},
+    };
+    for (LANGID language : {0x0409, 0x0405}) {
+        for (const auto& row : rows) {
+            g_preferredLanguage = language;
+            Start();
+            LoadWatchList(); // none stored: emptied, and the watcher matches nothing
+            g_reevaluate = 1;
+            ScanProcesses();
+            row.arrange();
+            g_processorCount = 4;
+            for (DWORD i = 0; i < 4; ++i)
+                g_powerTable[i] = {i, 3000, i == 2 ? 2449u : 1200u, 3000, 0, 0};
+            TrayTipState state;
+            ReadTrayTipState(&state);
+            wchar_t tip[kTrayTipUnits];
+            BuildTrayTip(state, tip);
+            const std::wstring first = language == 0x0409 ? row.english : row.czech;
+            EXPECT_EQ(first + (language == 0x0409 ? L"\nFastest: CPU 2, 2.4 GHz"
+                                                  : L"\nNejrychlejší: CPU 2, 2,4 GHz"),
+                      tip)
+                << row.state << " " << language;
+            TakeLog();
+        }
+        TrayTipState state = {L"x", kTipWaiting, kTipBySchemeSwitch, nullptr, 0, true, 5, 112.4, 3660};
+        wchar_t tip[kTrayTipUnits];
+        BuildTrayTip(state, tip);
+        EXPECT_EQ(language == 0x0409 ? L"Veltrana: x, waiting\nFastest: CPU 5, 4.1 GHz (112 %)"
+                                     : L"Veltrana: x, čeká\nNejrychlejší: CPU 5, 4,1 GHz (112 %)",
+                  std::wstring(tip));
+    }
+    g_preferredLanguage = 0x0409;
+    LoadWatchList();
 }

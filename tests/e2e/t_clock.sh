@@ -64,6 +64,16 @@ unchanged() { capture_icon "$icon" && same_picture "$icon" "$locked"; }
 check "while the icon, which nobody sees, was not painted" unchanged
 winctl send "$PROGRAM_WINDOW" 0x2B1 8 0 >/dev/null # unlocked
 check "unlocked, the icon is painted again at once" eventually 5 shows 39 158
+
+# The counter names a processor "N,K", the K-th of NUMA node N. Wine lists one node holding both
+# processors; named as two nodes, "0,0" is processor 0 and "1,0" names a node Windows does not
+# list: processor 1 keeps the power manager's clock rather than taking node 1's reading (or
+# processor 0 taking it).
+store nodes 0 1
+performance 50 25
+check "instances of two nodes: node 0's first is processor 0, node 1 unknown to Windows is no cell" \
+    eventually 5 shows 39 192
+store nodes -
 exit_program
 
 performance 50 50

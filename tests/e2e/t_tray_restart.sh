@@ -1,5 +1,8 @@
-# A restart of the shell's tray: the icon is gone until "TaskbarCreated" is broadcast, then it
-# comes back with the picture it last had, not the blank one of the start.
+# The tooltip the shell shows over the icon follows the program's state. A restart of the shell's
+# tray: the icon is gone until "TaskbarCreated" is broadcast, then it comes back with the picture
+# it last had, not the blank one of the start. (Here Wine's stand-alone tray showed no tooltip
+# window for the icon added again within 10 s; that the tip goes with it is checked on the Windows
+# tier.)
 . "$(dirname "$0")/lib.sh"
 set_store reset
 clear_settings
@@ -12,8 +15,23 @@ icon_gone() { ! capture_icon "$after" || ! painted "$after"; }
 # until it matches what the tray shows now.
 back() { capture_icon "$after" && same_picture "$before" "$after" || { painted_before && false; }; }
 
+# The pointer comes to rest on the icon from elsewhere, so the shell's delay starts anew; the
+# tooltip is then the newest unnamed window on the screen, read by OCR.
+hover_icon() { away && xdotool mousemove $(icon_point); }
+away() { xdotool mousemove 600 500; } # and the tooltip no longer covers the icon
+tip_reads() { newest_menu && shows_phrases "$MENU" eng "$@"; }
+
 check "the program starts" start_program
 check "its painted icon shows" eventually 15 painted_before
+hover_icon
+check "its tooltip tells the mode, the boost and the fastest processor" \
+    eventually 10 tip_reads "Veltrana: Automatic, waiting" "Fastest: CPU"
+winctl post "$PROGRAM_WINDOW" 273 17 0 >/dev/null # WM_COMMAND Full Throttle
+eventually 5 active_is high-performance
+hover_icon
+check "and follows Full Throttle" eventually 10 tip_reads "Veltrana: Full Throttle, boosted (High Performance)"
+away
+eventually 5 painted_before
 winctl tray-delete "$PROGRAM_WINDOW" >/dev/null
 check "the tray loses the icon" eventually 5 icon_gone
 winctl broadcast TaskbarCreated >/dev/null

@@ -1,13 +1,15 @@
 // The performance counter's instances and how a reading becomes a cell's opacity.
 #include <gtest/gtest.h>
 #include <math.h>
+
+#include <vector>
 #include "icon/painter.h"
 #include "icon/performance_core.h"
 
 namespace {
 
-TEST(ParseProcessorInstance, OnlyGroupCommaNumberNamesAProcessor) {
-    // "group,number" as parsed, or "-" for a name that is no processor.
+TEST(ParseProcessorInstance, OnlyNodeCommaIndexNamesAProcessor) {
+    // "node,index" as parsed, or "-" for a name that is no processor.
     const struct {
         const wchar_t* name;
         const char* parsed;
@@ -17,11 +19,44 @@ TEST(ParseProcessorInstance, OnlyGroupCommaNumberNamesAProcessor) {
         {L"-1,3", "-"},  {L"0,3,4", "-"},   {L"0, 3", "-"},  {L"9999999999,1", "-"}, {nullptr, "-"},
     };
     for (const auto& c : cases) {
-        uint32_t group = 77, number = 77;
-        const std::string parsed = ParseProcessorInstance(c.name, &group, &number)
-                                       ? std::to_string(group) + "," + std::to_string(number)
+        uint32_t node = 77, index = 77;
+        const std::string parsed = ParseProcessorInstance(c.name, &node, &index)
+                                       ? std::to_string(node) + "," + std::to_string(index)
                                        : "-";
         EXPECT_EQ(c.parsed, parsed) << (c.name ? c.name : L"(null)");
+    }
+}
+
+// "N,K" is the K-th processor of node N in ascending order; only the program's own group (0
+// here) is shown.
+TEST(NodeProcessorNumber, TheKthProcessorOfTheNodeInTheOwnGroup) {
+    const std::vector<NodeProcessors> oneNode = {{0, 0, 0xFF}};
+    const std::vector<NodeProcessors> unequal = {{0, 0, 0x3F}, {1, 0, 0x3C0}}; // 6 and 4 processors
+    const std::vector<NodeProcessors> interleaved = {{0, 0, 0x55}, {1, 0, 0xAA}};
+    const std::vector<NodeProcessors> spanning = {{1, 1, 0x3}, {0, 0, 0x1}, {1, 0, 0x6}}; // groups 1, 0
+    const std::vector<NodeProcessors> none;
+    // The processor number, or -1 where the instance names no cell.
+    const struct {
+        const char* layout;
+        const std::vector<NodeProcessors>& nodes;
+        uint32_t node, index;
+        int number;
+    } cases[] = {
+        {"one node", oneNode, 0, 0, 0},        {"one node", oneNode, 0, 7, 7},
+        {"one node", oneNode, 0, 8, -1},       {"one node", oneNode, 1, 0, -1},
+        {"unequal", unequal, 0, 5, 5},         {"unequal", unequal, 1, 0, 6},
+        {"unequal", unequal, 1, 3, 9},         {"unequal", unequal, 1, 4, -1},
+        {"interleaved", interleaved, 0, 1, 2}, {"interleaved", interleaved, 0, 3, 6},
+        {"interleaved", interleaved, 1, 0, 1}, {"interleaved", interleaved, 1, 3, 7},
+        {"spanning", spanning, 1, 1, 2},       {"spanning", spanning, 1, 2, -1},
+        {"no nodes listed", none, 0, 0, -1},
+    };
+    for (const auto& c : cases) {
+        uint32_t number = 77;
+        const bool found = NodeProcessorNumber(c.nodes.data(), static_cast<uint32_t>(c.nodes.size()), c.node,
+                                               c.index, 0, &number);
+        EXPECT_EQ(c.number, found ? static_cast<int>(number) : -1)
+            << c.layout << ": " << c.node << "," << c.index;
     }
 }
 

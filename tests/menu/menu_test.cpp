@@ -461,26 +461,33 @@ TEST_F(MenuTest, AddAsksForAProgramOnceAndACancelOrAFullListChangesNothing) {
     EXPECT_FALSE(g_reevaluate || SettingsKeyExists());
 }
 
-TEST_F(MenuTest, SameProgramTwiceTakesTwoSlotsAndRemovingLeavesNoMenuBehind) {
-    g_fake.picked = L"C:\\twice.exe";
+// A program already on the list, in whatever letter case the dialog gives its path, is not added
+// again; two programs take two slots, and removing them leaves no menu behind.
+TEST_F(MenuTest, SameProgramIsAddedOnceAndRemovingLeavesNoMenuBehind) {
     for (int cycle = 0; cycle < 1000; ++cycle) {
         g_fake.loadedMenus.clear();
-        HandleMenuCommand(NULL, IDM_ADD_PROGRAM);
-        HandleMenuCommand(NULL, IDM_ADD_PROGRAM);
+        for (const wchar_t* picked : {L"D:\\Games\\X.exe", L"d:\\games\\x.EXE", L"D:\\Games\\Y.exe"}) {
+            g_fake.picked = picked;
+            HandleMenuCommand(NULL, IDM_ADD_PROGRAM);
+        }
         HMENU first = GetSubMenu(g_trayMenu, 5), second = GetSubMenu(g_trayMenu, 4);
         // The templates' outer menus go at once, the submenus with their entries.
         ASSERT_TRUE(IsMenu(first) && IsMenu(second) && g_fake.loadedMenus.size() == 2) << cycle;
         ASSERT_FALSE(IsMenu(g_fake.loadedMenus[0]) || IsMenu(g_fake.loadedMenus[1])) << cycle;
+        ASSERT_EQ(L"D:\\Games\\Y.exe", PathLine(4)) << cycle;
+        ASSERT_EQ(nullptr, g_watchList[2].path) << cycle;
         HandleMenuCommand(NULL, Command(0, IDM_PROGRAM_REMOVE));
-        ASSERT_EQ(L"C:\\twice.exe", PathLine(4)) << cycle;
         g_reevaluate = 0;
         HandleMenuCommand(NULL, Command(1, IDM_PROGRAM_REMOVE));
         ASSERT_TRUE(g_reevaluate && !IsMenu(first) && !IsMenu(second)) << cycle;
     }
     EXPECT_EQ(L"", Text(3) + Text(4)); // two separators, no placeholder between them
     EXPECT_EQ(kFreshItems - 1, UINT(GetMenuItemCount(g_trayMenu)));
-    for (const wchar_t* suffix : {L"", L"::enabled"})
-        EXPECT_FALSE(GetSettingValue(Name(1, suffix).c_str(), nullptr, nullptr, nullptr)) << suffix;
+    EXPECT_EQ(3000, g_fake.openFileDialogs);
+    for (UINT slot : {1, 2})
+        for (const wchar_t* suffix : {L"", L"::enabled"})
+            EXPECT_FALSE(GetSettingValue(Name(slot, suffix).c_str(), nullptr, nullptr, nullptr))
+                << slot << suffix;
 }
 
 // An entry that cannot be made (here: menu 2 not loaded) must free its slot. The position rule

@@ -1,7 +1,8 @@
 // A stand-in pdh.dll for running the program under Wine, whose own PDH lacks the counter the
 // icon reads. It knows one counter, "\Processor Information(*)\% Processor Performance", with
 // the per-processor values of the store ("pdh::performance", set with powersim-ctl
-// performance), and only the functions the program calls. Like PDH, a rate counter has no
+// performance) under instance names by NUMA node ("pdh::nodes", powersim-ctl nodes), and only the
+// functions the program calls. Like PDH, a rate counter has no
 // value at its first collection, and a percentage is capped at 100 unless PDH_FMT_NOCAP100
 // is asked for. Installed where Windows keeps the real one; never shipped.
 #include "store.h"
@@ -22,24 +23,23 @@ struct Query {
     DWORD collections;
 };
 
-// The configured percentages of the first `count` processors; 100 where none is given.
-void ReadPerformance(double* percent, DWORD count) {
+// A list of numbers of the store, one per processor; `fallback` where none is given.
+void ReadList(const wchar_t* name, double* values, DWORD count, double fallback) {
     for (DWORD i = 0; i < count; ++i)
-        percent[i] = 100.0;
+        values[i] = fallback;
     HKEY store;
     if (OpenStore(&store) != ERROR_SUCCESS)
         return;
     wchar_t text[512] = {};
     DWORD size = sizeof(text) - sizeof(wchar_t);
-    if (RegQueryValueExW(store, L"pdh::performance", NULL, NULL, reinterpret_cast<BYTE*>(text), &size) ==
-        ERROR_SUCCESS) {
+    if (RegQueryValueExW(store, name, NULL, NULL, reinterpret_cast<BYTE*>(text), &size) == ERROR_SUCCESS) {
         wchar_t* p = text;
         for (DWORD i = 0; i < count; ++i) {
             wchar_t* end;
             double value = wcstod(p, &end);
             if (end == p)
                 break;
-            percent[i] = value;
+            values[i] = value;
             p = end;
         }
     }
@@ -75,8 +75,9 @@ EXPORT PDH_STATUS WINAPI PdhCollectQueryData(PDH_HQUERY query) {
     return ERROR_SUCCESS;
 }
 
-// Items "0,0" ... "0,N-1", then "0,_Total" and "_Total"; the names follow the array in the
-// caller's buffer, as PDH lays them out.
+// One item per processor, "N,K" for the K-th processor of node N (the store's "pdh::nodes", node 0
+// where none is given), then "N,_Total" for each node and "_Total"; the names follow the array in
+// the caller's buffer, as PDH lays them out.
 EXPORT PDH_STATUS WINAPI PdhGetFormattedCounterArrayW(PDH_HCOUNTER counter, DWORD format, LPDWORD bytes,
                                                       LPDWORD itemCount, PPDH_FMT_COUNTERVALUE_ITEM_W items) {
     if (DWORD fault = FaultOf(NULL, kPdhGetFormattedCounterArrayW))
@@ -86,7 +87,17 @@ EXPORT PDH_STATUS WINAPI PdhGetFormattedCounterArrayW(PDH_HCOUNTER counter, DWOR
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     const DWORD processors = system.dwNumberOfProcessors < 64 ? system.dwNumberOfProcessors : 64;
-    const DWORD count = processors + 2;
+    double percent[64], nodeOf[64];
+    ReadList(L"pdh::performance", percent, processors, 100.0);
+    ReadList(L"pdh::nodes", nodeOf, processors, 0.0);
+    // Nodes 0 to 63; their processors so far, their sums, and whether each has any.
+    DWORD within[64] = {}, nodes = 0;
+    double sums[64] = {}, total = 0;
+    for (DWORD i = 0; i < processors; ++i) {
+        nodeOf[i] = nodeOf[i] >= 0 && nodeOf[i] < 64 ? static_cast<DWORD>(nodeOf[i]) : 0;
+        nodes += within[static_cast<DWORD>(nodeOf[i])]++ == 0;
+    }
+    const DWORD count = processors + nodes + 1;
     const DWORD nameUnits = 16;
     const DWORD needed = count * (sizeof(PDH_FMT_COUNTERVALUE_ITEM_W) + nameUnits * sizeof(wchar_t));
     *itemCount = count;
@@ -94,27 +105,28 @@ EXPORT PDH_STATUS WINAPI PdhGetFormattedCounterArrayW(PDH_HCOUNTER counter, DWOR
         *bytes = needed;
         return PDH_MORE_DATA;
     }
-    double percent[64];
-    ReadPerformance(percent, processors);
     wchar_t* names = reinterpret_cast<wchar_t*>(items + count);
-    double total = 0;
-    for (DWORD i = 0; i < count; ++i) {
-        wchar_t* name = names + i * nameUnits;
-        double value;
-        if (i < processors) {
-            _snwprintf(name, nameUnits, L"0,%lu", i);
-            value = percent[i];
-            total += value;
-        } else {
-            wcscpy(name, i == processors ? L"0,_Total" : L"_Total");
-            value = total / processors;
-        }
+    DWORD item = 0, seen[64] = {};
+    auto add = [&](double value, const wchar_t* pattern, DWORD node, DWORD index) {
+        wchar_t* name = names + item * nameUnits;
+        _snwprintf(name, nameUnits, pattern, node, index);
         if (!(format & PDH_FMT_NOCAP100) && value > 100.0)
             value = 100.0;
-        items[i].szName = name;
-        items[i].FmtValue.CStatus = PDH_CSTATUS_VALID_DATA;
-        items[i].FmtValue.doubleValue = value;
+        items[item].szName = name;
+        items[item].FmtValue.CStatus = PDH_CSTATUS_VALID_DATA;
+        items[item].FmtValue.doubleValue = value;
+        ++item;
+    };
+    for (DWORD i = 0; i < processors; ++i) {
+        const DWORD node = static_cast<DWORD>(nodeOf[i]);
+        add(percent[i], L"%lu,%lu", node, seen[node]++);
+        sums[node] += percent[i];
+        total += percent[i];
     }
+    for (DWORD node = 0; node < 64; ++node)
+        if (within[node])
+            add(sums[node] / within[node], L"%lu,_Total", node, 0);
+    add(total / processors, L"_Total", 0, 0);
     *bytes = needed;
     return ERROR_SUCCESS;
 }

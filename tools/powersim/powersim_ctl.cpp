@@ -18,6 +18,8 @@ static const char kUsage[] =
     "  remove SCHEME              delete SCHEME and its values, as on a machine without it\n"
     "  performance P0 P1 ... | -  the stand-in pdh.dll's % Processor Performance of each processor\n"
     "                             (- : every processor at 100)\n"
+    "  nodes N0 N1 ... | -        the NUMA node of each processor, which names its counter instance\n"
+    "                             \"N,K\" (- : every processor in node 0)\n"
     "  fail FUNCTION CODE         make FUNCTION fail with CODE (0 clears the fault)\n"
     "  clear-fails                clear every fault\n"
     "  clear-calls                set every call count to 0\n"
@@ -238,9 +240,10 @@ static int RunOnStore(HKEY store, int argc, wchar_t** argv) {
         DWORD result = RemoveScheme(store, scheme);
         return result == ERROR_SUCCESS ? 0 : Fail("remove", result);
     }
-    if (wcscmp(command, L"performance") == 0 && argc >= 3) {
+    if ((wcscmp(command, L"performance") == 0 || wcscmp(command, L"nodes") == 0) && argc >= 3) {
+        const wchar_t* name = command[0] == L'p' ? L"pdh::performance" : L"pdh::nodes";
         if (wcscmp(argv[2], L"-") == 0)
-            return RegDeleteValueW(store, L"pdh::performance") == ERROR_SUCCESS ? 0 : Fail("performance", 2);
+            return RegDeleteValueW(store, name) == ERROR_SUCCESS ? 0 : Fail("a list of values", 2);
         wchar_t values[512] = L"";
         for (int i = 2; i < argc; ++i) {
             if (wcslen(values) + wcslen(argv[i]) + 2 > 512)
@@ -248,10 +251,9 @@ static int RunOnStore(HKEY store, int argc, wchar_t** argv) {
             wcscat(values, argv[i]);
             wcscat(values, L" ");
         }
-        LONG result =
-            RegSetValueExW(store, L"pdh::performance", 0, REG_SZ, reinterpret_cast<const BYTE*>(values),
-                           static_cast<DWORD>((wcslen(values) + 1) * sizeof(wchar_t)));
-        return result == ERROR_SUCCESS ? 0 : Fail("performance", result);
+        LONG result = RegSetValueExW(store, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(values),
+                                     static_cast<DWORD>((wcslen(values) + 1) * sizeof(wchar_t)));
+        return result == ERROR_SUCCESS ? 0 : Fail("a list of values", result);
     }
     if (wcscmp(command, L"fail") == 0 && argc == 4) {
         PowerFunction function;

@@ -13,6 +13,8 @@
 // value there wins over the registry. Every access holds the named mutex "PowerSim::Store".
 //   pdh::performance    REG_SZ     the stand-in pdh.dll's "% Processor Performance" of each
 //                                  processor, e.g. "50 100" (absent: every processor at 100)
+//   pdh::nodes          REG_SZ     the NUMA node of each processor, e.g. "0 1", which names its
+//                                  instance "N,K" (absent: every processor in node 0)
 #ifndef POWERSIM_STORE_H
 #define POWERSIM_STORE_H
 

@@ -1,0 +1,124 @@
+#include "app/tray_tip.h"
+
+#include "app/tray_window.h"
+#include "icon/renderer.h"
+#include "menu/menu_ids.h"
+#include "menu/tray_menu.h"
+#include "power/boost.h"
+#include "resources/localized.h"
+#include "resources/resource_ids.h"
+#include "resources/string_block.h"
+#include "watcher/process_scan.h"
+
+namespace {
+
+enum { kWordUnits = 160, kModeUnits = 64 };
+
+// The tooltip's block of the string table, copied whole in the language of the menu: the string
+// cache keeps a string in the language it was first loaded in, and the tooltip follows a change.
+wchar_t s_words[kStringsPerBlock][kWordUnits];
+LANGID s_wordsLanguage;
+bool s_wordsLoaded;
+
+void LoadWords() {
+    if (s_wordsLoaded && s_wordsLanguage == g_preferredLanguage)
+        return;
+    s_wordsLoaded = true;
+    s_wordsLanguage = g_preferredLanguage;
+    LocalizedResource block =
+        FindLocalizedResource(GetModuleHandleW(NULL), RT_STRING, MAKEINTRESOURCEW((IDS_TIP_FIRST >> 4) + 1));
+    for (UINT i = 0; i < kStringsPerBlock; ++i) {
+        const void* text = NULL;
+        uint32_t length = 0;
+        if (!block.data || !FindStringInBlock(block.data, block.size, i, &text, &length))
+            length = 0;
+        if (length >= kWordUnits)
+            length = kWordUnits - 1;
+        if (length)
+            CopyMemory(s_words[i], text, length * sizeof(wchar_t));
+        s_words[i][length] = 0;
+    }
+}
+
+const wchar_t* Word(UINT id) {
+    return s_words[id - IDS_TIP_FIRST];
+}
+
+// The file name: what follows the path's last separator.
+const wchar_t* FileName(const wchar_t* path) {
+    const wchar_t* name = path;
+    for (const wchar_t* p = path; p && *p; ++p)
+        if (*p == L'\\' || *p == L'/')
+            name = p + 1;
+    return name;
+}
+
+} // namespace
+
+void ReadTrayTipState(TrayTipState* state) {
+    static wchar_t mode[kModeUnits];
+    const UINT modeId = IsMenuItemChecked(IDM_FULL_THROTTLE) ? IDM_FULL_THROTTLE
+                        : IsMenuItemChecked(IDM_AUTOMATIC)   ? IDM_AUTOMATIC
+                                                             : IDM_DISABLED;
+    if (!GetMenuStringW(g_trayMenu, modeId, mode, kModeUnits, MF_BYCOMMAND))
+        mode[0] = 0;
+    *state = TrayTipState();
+    state->mode = mode;
+
+    DWORD error = 0;
+    const BoostState boost = CurrentBoostState(&error);
+    const wchar_t* program = modeId == IDM_AUTOMATIC ? RunningWatchedProgram() : NULL;
+    state->boost = kTipNotBoosted;
+    switch (boost) {
+    case kBoostBySchemeSwitch:
+    case kBoostByMinimumState:
+    case kBoostByFallback:
+        state->boost = BoostUndoneElsewhere() ? kTipUndone : kTipBoosted;
+        state->how = boost == kBoostBySchemeSwitch   ? kTipBySchemeSwitch
+                     : boost == kBoostByMinimumState ? kTipByMinimumState
+                                                     : kTipByFallback;
+        break;
+    default:
+        // Only a boost that is wanted can have been refused or found in place.
+        if (modeId == IDM_DISABLED || (modeId == IDM_AUTOMATIC && !program))
+            state->boost = modeId == IDM_DISABLED ? kTipNotBoosted : kTipWaiting;
+        else if (boost == kBoostAlreadyHighPerformance)
+            state->boost = kTipBoosted, state->how = kTipAlreadyHighPerformance;
+        else if (boost == kBoostRefused)
+            state->boost = kTipRefused, state->error = error;
+        break;
+    }
+    state->program = state->boost == kTipBoosted && program ? FileName(program) : NULL;
+
+    FastestProcessor fastest;
+    if ((state->fastestKnown = FindFastestProcessor(&fastest))) {
+        state->processor = fastest.number;
+        state->percent = fastest.percent;
+        state->mhz = fastest.mhz;
+    }
+}
+
+void BuildTrayTip(const TrayTipState& state, wchar_t* tip) {
+    LoadWords();
+    const TrayTipWords words = {Word(IDS_TIP_STATUS),
+                                Word(IDS_TIP_BOOSTED),
+                                Word(IDS_TIP_BOOSTED_FOR),
+                                {Word(IDS_TIP_BY_SCHEME), Word(IDS_TIP_BY_MINIMUM), Word(IDS_TIP_BY_FALLBACK),
+                                 Word(IDS_TIP_ALREADY_HIGH)},
+                                Word(IDS_TIP_WAITING),
+                                Word(IDS_TIP_NOT_BOOSTED),
+                                Word(IDS_TIP_REFUSED),
+                                Word(IDS_TIP_UNDONE),
+                                Word(IDS_TIP_FASTEST),
+                                Word(IDS_TIP_FASTEST_CLOCK),
+                                Word(IDS_TIP_FASTEST_SHARE)};
+    FormatTrayTip(words, state, tip);
+}
+
+void RefreshTrayTip(HWND window) {
+    TrayTipState state;
+    ReadTrayTipState(&state);
+    wchar_t tip[kTrayTipUnits];
+    BuildTrayTip(state, tip);
+    ShowTrayTip(window, tip);
+}

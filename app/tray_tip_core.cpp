@@ -1,0 +1,155 @@
+#include "app/tray_tip_core.h"
+
+namespace {
+
+const size_t kLine = 512; // room for a line before it is fitted into the tip
+const wchar_t kEllipsis = L'\u2026';
+
+size_t Length(const wchar_t* text) {
+    size_t n = 0;
+    while (text && text[n])
+        ++n;
+    return n;
+}
+
+void Decimal(uint64_t value, wchar_t* text) {
+    wchar_t digits[24];
+    size_t n = 0;
+    do
+        digits[n++] = static_cast<wchar_t>(L'0' + value % 10);
+    while (value /= 10);
+    for (size_t i = 0; i < n; ++i)
+        text[i] = digits[n - 1 - i];
+    text[n] = 0;
+}
+
+// Rounded, and kept within what a clock or a percentage can sensibly be.
+uint64_t Rounded(double value) {
+    return value > 0 ? (value < 1e9 ? static_cast<uint64_t>(value + 0.5) : 1000000000u) : 0;
+}
+
+// The mode's name without the access-key marker ("&&" stays one "&").
+void PlainMenuText(const wchar_t* text, wchar_t* plain, size_t room) {
+    size_t n = 0;
+    for (; text && *text && n + 1 < room; ++text) {
+        if (*text == L'&' && *++text == 0)
+            break;
+        plain[n++] = *text;
+    }
+    plain[n] = 0;
+}
+
+size_t FastestLine(const TrayTipWords& words, const TrayTipState& state, wchar_t* line) {
+    line[0] = 0;
+    if (!state.fastestKnown)
+        return 0;
+    wchar_t processor[24], ghz[24], tenth[24], percent[24];
+    Decimal(state.processor, processor);
+    const bool counter = state.percent >= 0;
+    const uint64_t tenths = Rounded((counter ? state.percent * state.mhz / 100 : state.mhz) / 100.0);
+    Decimal(tenths / 10, ghz);
+    Decimal(tenths % 10, tenth);
+    Decimal(Rounded(state.percent), percent);
+    if (!counter) {
+        const wchar_t* args[] = {processor, ghz, tenth};
+        return ExpandTemplate(words.fastestClock, args, 3, line, kLine);
+    }
+    if (state.mhz == 0) {
+        const wchar_t* args[] = {processor, percent};
+        return ExpandTemplate(words.fastestShare, args, 2, line, kLine);
+    }
+    const wchar_t* args[] = {processor, ghz, tenth, percent};
+    return ExpandTemplate(words.fastest, args, 4, line, kLine);
+}
+
+// The first line with the program's name as given (which may be shortened already).
+size_t StatusLine(const TrayTipWords& words, const TrayTipState& state, const wchar_t* program,
+                  wchar_t* line) {
+    wchar_t mode[kLine], boost[kLine], code[24];
+    PlainMenuText(state.mode, mode, kLine);
+    const wchar_t* how = words.how[state.how];
+    switch (state.boost) {
+    case kTipBoosted: {
+        const wchar_t* args[] = {program ? program : how, how};
+        ExpandTemplate(program ? words.boostedFor : words.boosted, args, 2, boost, kLine);
+        break;
+    }
+    case kTipRefused: {
+        Decimal(state.error, code);
+        const wchar_t* args[] = {code};
+        ExpandTemplate(words.refused, args, 1, boost, kLine);
+        break;
+    }
+    default: {
+        const wchar_t* text = state.boost == kTipWaiting  ? words.waiting
+                              : state.boost == kTipUndone ? words.undone
+                                                          : words.notBoosted;
+        ExpandTemplate(L"%1", &text, 1, boost, kLine);
+        break;
+    }
+    }
+    const wchar_t* args[] = {mode, boost};
+    return ExpandTemplate(words.status, args, 2, line, kLine);
+}
+
+} // namespace
+
+size_t ExpandTemplate(const wchar_t* pattern, const wchar_t* const* args, size_t count, wchar_t* out,
+                      size_t room) {
+    size_t n = 0;
+    auto put = [&](wchar_t c) {
+        if (n + 1 < room)
+            out[n++] = c;
+    };
+    for (const wchar_t* p = pattern; p && *p; ++p) {
+        if (*p != L'%' || (p[1] != L'%' && (p[1] < L'1' || p[1] > L'9'))) {
+            put(*p);
+        } else if (*++p == L'%') {
+            put(L'%');
+        } else if (static_cast<size_t>(*p - L'1') < count) {
+            for (const wchar_t* a = args[*p - L'1']; a && *a; ++a)
+                put(*a);
+        }
+    }
+    if (room)
+        out[n] = 0;
+    return n;
+}
+
+size_t FormatTrayTip(const TrayTipWords& words, const TrayTipState& state, wchar_t* tip) {
+    wchar_t second[kLine], first[kLine];
+    const size_t secondLength = FastestLine(words, state, second);
+    const size_t limit = kTrayTipUnits - 1;
+    // What the first line may take: the tip's room less the second line and its line feed.
+    const size_t room = secondLength && secondLength + 1 < limit ? limit - secondLength - 1 : limit;
+    const wchar_t* program = state.boost == kTipBoosted ? state.program : nullptr;
+    size_t firstLength = StatusLine(words, state, program, first);
+    const size_t name = Length(program);
+    if (firstLength > room && name > 1) {
+        // The program's name gives up what is missing, plus one for the ellipsis, keeping its
+        // start, by which its user knows it.
+        const size_t cut = firstLength - room + 1;
+        wchar_t shortened[kLine];
+        const size_t keep = cut < name ? name - cut : 1;
+        for (size_t i = 0; i < keep; ++i)
+            shortened[i] = program[i];
+        shortened[keep] = kEllipsis;
+        shortened[keep + 1] = 0;
+        firstLength = StatusLine(words, state, shortened, first);
+    }
+    if (firstLength > room) {
+        first[room - 1] = kEllipsis;
+        first[room] = 0;
+        firstLength = room;
+    }
+    size_t n = 0;
+    for (size_t i = 0; i < firstLength; ++i)
+        tip[n++] = first[i];
+    if (secondLength && n + 1 + secondLength <= limit) {
+        tip[n++] = L'\n';
+        for (size_t i = 0; i < secondLength; ++i)
+            tip[n++] = second[i];
+    }
+    tip[n] = 0;
+    return n;
+}

@@ -1,0 +1,54 @@
+// The tray icon's tooltip as text: what the program is doing and the fastest processor, in the
+// words of one language. No Windows headers: the formatting is tested natively.
+#ifndef VELTRANA_TRAY_TIP_CORE_H
+#define VELTRANA_TRAY_TIP_CORE_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <wchar.h>
+
+// szTip of the NOTIFYICONDATA the program uses: 127 units and the terminating NUL.
+enum { kTrayTipUnits = 128 };
+
+// One language's texts. Templates take "%1" ... "%9" and "%%" for a percent sign; the decimal
+// separator of a clock stands in the template between its two parts.
+struct TrayTipWords {
+    const wchar_t* status;     // the first line: "%1" the mode, "%2" the boost's state
+    const wchar_t* boosted;    // "%1" how
+    const wchar_t* boostedFor; // "%1" the watched program, "%2" how
+    const wchar_t* how[4];     // indexed by TrayTipHow
+    const wchar_t* waiting;
+    const wchar_t* notBoosted;
+    const wchar_t* refused;      // "%1" the error code
+    const wchar_t* undone;       // another program made another scheme active
+    const wchar_t* fastest;      // "%1" processor, "%2" and "%3" GHz and its tenths, "%4" percent
+    const wchar_t* fastestClock; // the same without the percentage
+    const wchar_t* fastestShare; // "%1" processor, "%2" percent: the clock unknown
+};
+
+enum TrayTipBoost { kTipWaiting, kTipNotBoosted, kTipRefused, kTipUndone, kTipBoosted };
+enum TrayTipHow { kTipBySchemeSwitch, kTipByMinimumState, kTipByFallback, kTipAlreadyHighPerformance };
+
+struct TrayTipState {
+    const wchar_t* mode; // as the menu shows it; an "&" marking the access key is dropped
+    TrayTipBoost boost;
+    TrayTipHow how;         // of kTipBoosted
+    const wchar_t* program; // of kTipBoosted in Automatic: the watched program's file name, or null
+    uint32_t error;         // of kTipRefused
+    bool fastestKnown;
+    uint32_t processor;
+    double percent; // of the nominal clock, from the counter; negative without it
+    uint32_t mhz;   // with the counter the nominal clock, without it the current one; 0 unknown
+};
+
+// The first line, a line feed and the second, in at most 127 units plus the NUL. A program name
+// too long for that is shortened with an ellipsis; anything else is cut only as a last resort.
+// Returns the length.
+size_t FormatTrayTip(const TrayTipWords& words, const TrayTipState& state, wchar_t* tip);
+
+// Expands a template with `count` arguments (a missing one is empty) into at most room - 1
+// units and a NUL; returns the length.
+size_t ExpandTemplate(const wchar_t* pattern, const wchar_t* const* args, size_t count, wchar_t* out,
+                      size_t room);
+
+#endif
