@@ -82,10 +82,13 @@ void ReadTrayTipState(TrayTipState* state) {
         // Only a boost that is wanted can have been refused or found in place.
         if (modeId == IDM_DISABLED || (modeId == IDM_AUTOMATIC && !program))
             state->boost = modeId == IDM_DISABLED ? kTipNotBoosted : kTipWaiting;
-        else if (boost == kBoostAlreadyHighPerformance)
-            state->boost = kTipBoosted, state->how = kTipAlreadyHighPerformance;
-        else if (boost == kBoostRefused)
-            state->boost = kTipRefused, state->error = error;
+        else if (boost == kBoostAlreadyHighPerformance) {
+            state->boost = kTipBoosted;
+            state->how = kTipAlreadyHighPerformance;
+        } else if (boost == kBoostRefused) {
+            state->boost = kTipRefused;
+            state->error = error;
+        }
         break;
     }
     state->program = state->boost == kTipBoosted && program ? FileName(program) : NULL;

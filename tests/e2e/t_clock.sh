@@ -69,11 +69,11 @@ check "unlocked, the icon is painted again at once" eventually 5 shows 39 158
 # processors; named as two nodes, "0,0" is processor 0 and "1,0" names a node Windows does not
 # list: processor 1 keeps the power manager's clock rather than taking node 1's reading (or
 # processor 0 taking it).
-store nodes 0 1
+set_store nodes 0 1
 performance 50 25
 check "instances of two nodes: node 0's first is processor 0, node 1 unknown to Windows is no cell" \
     eventually 5 shows 39 192
-store nodes -
+set_store nodes -
 exit_program
 
 performance 50 50
