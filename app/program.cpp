@@ -164,13 +164,14 @@ int RunProgram(int argc, char** argv) {
     g_terminateMessage = RegisterWindowMessageW(VELTRANA_TERMINATE_MESSAGE);
     if (argc > 1 && strcmp(argv[1], "-terminate") == 0)
         return RequestTermination();
-    // Run at the next logon while a boost was in force: undoes what a killed or crashed run
-    // left behind, and nothing else. A running instance's own boost is left alone.
+    // Run at the next logon while a boost was in force: undoes what a killed or crashed run, or
+    // a release that Windows refused, left behind, and nothing else. A running instance's own
+    // boost is left alone. What Windows refuses again waits for the next logon, and the exit
+    // code names the refusal.
     if (argc > 1 && strcmp(argv[1], "-restore") == 0) {
         if (!LookupPowerFunctions())
             return static_cast<int>(GetLastError());
-        ReplayUndoRecord();
-        return 0;
+        return static_cast<int>(ReplayUndoRecord());
     }
 
     // One instance per logon session. The handle stays open until the process ends. Without

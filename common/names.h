@@ -6,6 +6,9 @@
 
 // One instance per logon session holds this mutex.
 #define VELTRANA_SINGLETON_MUTEX L"Quobit::Veltrana::Singleton"
+// Held while an undo record left by an earlier run is replayed: by a starting instance, or by
+// "veltrana.exe -restore" from RunOnce at the same logon.
+#define VELTRANA_REPLAY_MUTEX L"Quobit::Veltrana::Replay"
 // Broadcast by "veltrana.exe -terminate": the running instance closes.
 #define VELTRANA_TERMINATE_MESSAGE L"Quobit::Veltrana::Terminate"
 // Broadcast by the shell when its notification area starts again.
