@@ -18,6 +18,8 @@ static wchar_t s_imageName[kImageNameUnits];
 bool CreateProcessTable() {
     g_processTable = static_cast<TrackedProcess*>(
         HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kInitialEntries * sizeof(TrackedProcess)));
+    if (!g_processTable)
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY); // HeapAlloc says nothing
     return g_processTable != NULL;
 }
 
