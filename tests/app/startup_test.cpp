@@ -119,65 +119,29 @@ SEAM(RegisterClassW, Fake::Class);
 SEAM(CreateWindowExW, Fake::Window);
 SEAM(Shell_NotifyIconW, Fake::Shell);
 
-// Each start-up step that can fail, in the order they run, and the exit code its failure gives.
+// Each start-up step that can fail, in the order they run: the call that fails (a function, or a
+// step a fake stands for, and which of its calls), the error it fails with, and the exit code.
 struct Step {
     const char* name;
     const char* failing;
-    int call = 1;
-    DWORD error = 0;
-    DWORD exitCode = 0;
+    int call;
+    DWORD error, exitCode;
 };
 
 const Step kSteps[] = {
-    {.name = "the single-instance mutex",
-     .failing = "CreateMutexW",
-     .error = ERROR_INVALID_HANDLE,
-     .exitCode = ERROR_INVALID_HANDLE},
-    {.name = "POWRPROF",
-     .failing = "powrprof",
-     .error = ERROR_MOD_NOT_FOUND,
-     .exitCode = ERROR_MOD_NOT_FOUND},
-    {.name = "the tray menu",
-     .failing = "LoadMenuIndirectW",
-     .error = ERROR_RESOURCE_DATA_NOT_FOUND,
-     .exitCode = ERROR_RESOURCE_DATA_NOT_FOUND},
-    {.name = "the placeholder icon",
-     .failing = "LoadImageW",
-     .error = ERROR_RESOURCE_TYPE_NOT_FOUND,
-     .exitCode = ERROR_RESOURCE_TYPE_NOT_FOUND},
-    {.name = "the placeholder icon, failing without a reason",
-     .failing = "LoadImageW",
-     .exitCode = static_cast<DWORD>(E_UNEXPECTED)},
-    {.name = "the fast timer",
-     .failing = "CreateWaitableTimerW",
-     .error = ERROR_NO_SYSTEM_RESOURCES,
-     .exitCode = ERROR_NO_SYSTEM_RESOURCES},
-    {.name = "the slow timer",
-     .failing = "CreateWaitableTimerW",
-     .call = 2,
-     .error = ERROR_NOT_ENOUGH_QUOTA,
-     .exitCode = ERROR_NOT_ENOUGH_QUOTA},
-    {.name = "the process table",
-     .failing = "HeapAlloc",
-     .error = 0xDEADBEEF,
-     .exitCode = ERROR_NOT_ENOUGH_MEMORY},
-    {.name = "the window class",
-     .failing = "RegisterClassW",
-     .error = ERROR_CLASS_ALREADY_EXISTS,
-     .exitCode = ERROR_CLASS_ALREADY_EXISTS},
-    {.name = "starting the fast timer", .failing = "timer access", .exitCode = ERROR_ACCESS_DENIED},
-    {.name = "starting the slow timer",
-     .failing = "timer access",
-     .call = 2,
-     .exitCode = ERROR_ACCESS_DENIED},
-    {.name = "the tray window",
-     .failing = "CreateWindowExW",
-     .error = ERROR_NOT_ENOUGH_MEMORY,
-     .exitCode = ERROR_NOT_ENOUGH_MEMORY},
-    {.name = "a tray that refuses the icon's version",
-     .failing = "NIM_SETVERSION",
-     .error = ERROR_TIMEOUT,
-     .exitCode = ERROR_TIMEOUT},
+    {"the single-instance mutex", "CreateMutexW", 1, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE},
+    {"POWRPROF", "powrprof", 1, ERROR_MOD_NOT_FOUND, ERROR_MOD_NOT_FOUND},
+    {"the tray menu", "LoadMenuIndirectW", 1, ERROR_RESOURCE_DATA_NOT_FOUND, ERROR_RESOURCE_DATA_NOT_FOUND},
+    {"the placeholder icon", "LoadImageW", 1, ERROR_RESOURCE_TYPE_NOT_FOUND, ERROR_RESOURCE_TYPE_NOT_FOUND},
+    {"the placeholder icon, failing without a reason", "LoadImageW", 1, 0, static_cast<DWORD>(E_UNEXPECTED)},
+    {"the fast timer", "CreateWaitableTimerW", 1, ERROR_NO_SYSTEM_RESOURCES, ERROR_NO_SYSTEM_RESOURCES},
+    {"the slow timer", "CreateWaitableTimerW", 2, ERROR_NOT_ENOUGH_QUOTA, ERROR_NOT_ENOUGH_QUOTA},
+    {"the process table", "HeapAlloc", 1, 0xDEADBEEF, ERROR_NOT_ENOUGH_MEMORY},
+    {"the window class", "RegisterClassW", 1, ERROR_CLASS_ALREADY_EXISTS, ERROR_CLASS_ALREADY_EXISTS},
+    {"starting the fast timer", "timer access", 1, 0, ERROR_ACCESS_DENIED},
+    {"starting the slow timer", "timer access", 2, 0, ERROR_ACCESS_DENIED},
+    {"the tray window", "CreateWindowExW", 1, ERROR_NOT_ENOUGH_MEMORY, ERROR_NOT_ENOUGH_MEMORY},
+    {"a tray that refuses the icon's version", "NIM_SETVERSION", 1, ERROR_TIMEOUT, ERROR_TIMEOUT},
 };
 
 class Startup : public IsolatedRegistryTest {};

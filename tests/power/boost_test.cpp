@@ -162,15 +162,6 @@ const Case kCases[] = {
      .refreshes = 2,
      .left = "1 B - 0",
      .replay = kDcWrittenBack},
-    {.name = "re-apply refused",
-     .method = 1,
-     .atRelease = kSetFails,
-     .engage = kRaise,
-     .engaged = true,
-     .release = {"GetActive", "WriteAC(B, 5)", "WriteDC(B, 0)", "SetActive(B) -> 5"},
-     .refreshes = 2,
-     .left = "1 B - -",
-     .replay = kReapply},
     // The second engage's release is refused, and so is finishing it: no new boost overwrites
     // the record.
     {.name = "engaged again while Windows refuses the write-back",
