@@ -28,6 +28,10 @@
 #define VELTRANA_RUN_KEY      L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 #define VELTRANA_RUN_ONCE_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
 #define VELTRANA_RUN_VALUE    L"Veltrana"
+// Where Task Manager's Startup tab keeps its own on/off flag for that Run value (REG_BINARY; a
+// first byte of 3 means turned off there).
+#define VELTRANA_STARTUP_APPROVED_KEY                                                                        \
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run"
 
 // The stand-in power manager of the tests: its store under HKEY_LOCAL_MACHINE and the mutex
 // that serialises access to it.
