@@ -211,7 +211,7 @@ static bool FormatStartupCommand(wchar_t* command, DWORD units, const wchar_t* a
 
 // Task Manager turns a Run value off without touching it: a flag of its own says so.
 static bool TurnedOffInTaskManager() {
-    BYTE flag[12] = {};
+    BYTE flag[64] = {};
     DWORD size = sizeof(flag);
     return RegGetValueW(HKEY_CURRENT_USER, VELTRANA_STARTUP_APPROVED_KEY, VELTRANA_RUN_VALUE,
                         RRF_RT_REG_BINARY, NULL, flag, &size) == ERROR_SUCCESS &&
