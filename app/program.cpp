@@ -66,10 +66,12 @@ static int RequestTermination() {
     return delivered > 0 ? 0 : static_cast<int>(GetLastError());
 }
 
+// Ends start-up with the error of the step that has just failed. Never with 0, which would
+// report success: a few calls fail without saying why.
 static int FailStartup() {
     DWORD error = GetLastError();
     ReleaseBoost();
-    return static_cast<int>(error);
+    return static_cast<int>(error != ERROR_SUCCESS ? error : static_cast<DWORD>(E_UNEXPECTED));
 }
 
 static void LookUpOptionalFunctions() {
@@ -150,6 +152,7 @@ static int RunMainLoop(HWND window, HHOOK hook) {
             // counter and the tooltip are read only for an icon someone sees; the tick never
             // touches the tooltip.
             RetrySessionNotification(window);
+            RetryTrayIcon(window);
             ScanProcesses();
             if (IconVisible()) {
                 SampleProcessorPerformance();
@@ -176,13 +179,14 @@ int RunProgram(int argc, char** argv) {
     g_terminateMessage = RegisterWindowMessageW(VELTRANA_TERMINATE_MESSAGE);
     if (argc > 1 && strcmp(argv[1], "-terminate") == 0)
         return RequestTermination();
-    // Run at the next logon while a boost was in force: undoes what a killed or crashed run
-    // left behind, and nothing else. A running instance's own boost is left alone.
+    // Run at the next logon while a boost was in force: undoes what a killed or crashed run, or
+    // a release that Windows refused, left behind, and nothing else. A running instance's own
+    // boost is left alone. What Windows refuses again waits for the next logon, and the exit
+    // code names the refusal.
     if (argc > 1 && strcmp(argv[1], "-restore") == 0) {
         if (!LookupPowerFunctions())
-            return static_cast<int>(GetLastError());
-        ReplayUndoRecord();
-        return 0;
+            return FailStartup();
+        return static_cast<int>(ReplayUndoRecord());
     }
 
     // One instance per logon session. The handle stays open until the process ends. Without
@@ -190,31 +194,38 @@ int RunProgram(int argc, char** argv) {
     SetLastError(0);
     HANDLE singleton = CreateMutexW(NULL, FALSE, VELTRANA_SINGLETON_MUTEX);
     if (!singleton)
-        return static_cast<int>(GetLastError());
+        return FailStartup();
     DWORD mutexError = GetLastError();
     if (mutexError == ERROR_ACCESS_DENIED || mutexError == ERROR_ALREADY_EXISTS)
         return static_cast<int>(mutexError);
 
     if (!LookupPowerFunctions())
-        return static_cast<int>(GetLastError());
-    // Before anything else touches power: what an earlier run could not undo.
+        return FailStartup();
+    // Before anything else touches power: what an earlier run could not undo. What Windows
+    // still refuses stays in the record, and start-up goes on.
     ReplayUndoRecord();
     g_taskbarCreatedMessage = RegisterWindowMessageW(VELTRANA_TASKBAR_CREATED_MESSAGE);
     LookUpOptionalFunctions();
 
     LoadSettings();
     g_preferredLanguage = LOWORD(g_languageSetting);
+    // Each step is checked as soon as it has run: the next call may overwrite its error.
     g_trayMenu = LoadTrayMenu();
+    if (!g_trayMenu)
+        return FailStartup();
     HINSTANCE instance = GetModuleHandleW(NULL);
     g_currentTrayIcon =
         static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PLACEHOLDER), IMAGE_ICON, 16, 16, 0));
-    s_timers[kFastTimer] = CreateWaitableTimerW(NULL, FALSE, NULL);
-    s_timers[kSlowTimer] = CreateWaitableTimerW(NULL, FALSE, NULL);
-    bool haveProcessTable = CreateProcessTable();
-    LoadWatchList();
-    if (!g_trayMenu || !g_currentTrayIcon || !s_timers[kFastTimer] || !s_timers[kSlowTimer] ||
-        !haveProcessTable)
+    if (!g_currentTrayIcon)
         return FailStartup();
+    for (HANDLE& timer : s_timers) {
+        timer = CreateWaitableTimerW(NULL, FALSE, NULL);
+        if (!timer)
+            return FailStartup();
+    }
+    if (!CreateProcessTable())
+        return FailStartup();
+    LoadWatchList();
     ComputeCellLayout();
 
     WNDCLASSW windowClass;
@@ -235,7 +246,8 @@ int RunProgram(int argc, char** argv) {
     RefreshTrayMenu();
 
     // A top-level window (not message-only): the terminate message and "TaskbarCreated"
-    // arrive as broadcasts. Its creation adds the tray icon.
+    // arrive as broadcasts. Its creation adds the tray icon, or leaves that for later while
+    // the shell has no notification area yet.
     HWND window = CreateWindowExW(0, VELTRANA_TRAY_WINDOW_CLASS, L"", 0, 0, 0, 0, 0, NULL, NULL, instance,
                                   reinterpret_cast<LPVOID>(TrayWindowProc));
     if (!window)

@@ -15,6 +15,7 @@ HICON g_currentTrayIcon;
 wchar_t g_currentTrayTip[128];
 static_assert(sizeof(g_currentTrayTip) == sizeof(NOTIFYICONDATAW().szTip), "the tip of the V2 structure");
 
+static bool s_iconAdded;         // the shell took the icon since the window or the shell started
 static DWORD s_lastSelectTime;   // tick of the last first activation of a pair
 static DWORD s_lastButtonUpTime; // tick of the last button release on the icon
 
@@ -41,7 +42,13 @@ bool AddTrayIcon(HWND window, HICON icon) {
     }
     if (!Shell_NotifyIconW(NIM_ADD, &data))
         return false;
+    s_iconAdded = true;
     return Shell_NotifyIconW(NIM_SETVERSION, &data) != FALSE;
+}
+
+void RetryTrayIcon(HWND window) {
+    if (!s_iconAdded)
+        AddTrayIcon(window, g_currentTrayIcon);
 }
 
 bool UpdateTrayIcon(HWND window, HICON icon) {
@@ -147,7 +154,13 @@ LRESULT CALLBACK BootstrapWindowProc(HWND window, UINT message, WPARAM wParam, L
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
-        return AddTrayIcon(window, g_currentTrayIcon) ? 0 : -1;
+        // At logon the program can start before the shell has made its notification area: it
+        // then runs without its icon until "TaskbarCreated" or the slow timer adds it. A tray
+        // that takes the icon but refuses its version fails the creation.
+        s_iconAdded = false;
+        if (AddTrayIcon(window, g_currentTrayIcon) || !s_iconAdded)
+            return 0;
+        return -1;
     case WM_CLOSE:
         // The program's only way to a normal end: wParam becomes the exit code.
         RemoveTrayIcon(window);
@@ -188,6 +201,7 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     }
     if (message == g_taskbarCreatedMessage && message != 0) {
+        s_iconAdded = false; // a new shell holds no icon yet
         AddTrayIcon(window, g_currentTrayIcon);
         return 0;
     }

@@ -21,6 +21,9 @@ LRESULT CALLBACK BootstrapWindowProc(HWND window, UINT message, WPARAM wParam, L
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 bool AddTrayIcon(HWND window, HICON icon);
+// For the slow timer: adds the current icon while the shell has not taken it yet (a start at
+// logon before the notification area exists, or a refusal after "TaskbarCreated").
+void RetryTrayIcon(HWND window);
 bool UpdateTrayIcon(HWND window, HICON icon);
 void RemoveTrayIcon(HWND window);
 

@@ -6,6 +6,9 @@
 
 // One instance per logon session holds this mutex.
 #define VELTRANA_SINGLETON_MUTEX L"Quobit::Veltrana::Singleton"
+// Held while an undo record left by an earlier run is replayed: by a starting instance, or by
+// "veltrana.exe -restore" from RunOnce at the same logon.
+#define VELTRANA_REPLAY_MUTEX L"Quobit::Veltrana::Replay"
 // Broadcast by "veltrana.exe -terminate": the running instance closes.
 #define VELTRANA_TERMINATE_MESSAGE L"Quobit::Veltrana::Terminate"
 // Broadcast by the shell when its notification area starts again.
@@ -25,6 +28,10 @@
 #define VELTRANA_RUN_KEY      L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 #define VELTRANA_RUN_ONCE_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
 #define VELTRANA_RUN_VALUE    L"Veltrana"
+// Where Task Manager's Startup tab keeps its own on/off flag for that Run value (REG_BINARY; a
+// first byte of 3 means turned off there).
+#define VELTRANA_STARTUP_APPROVED_KEY                                                                        \
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run"
 
 // The stand-in power manager of the tests: its store under HKEY_LOCAL_MACHINE and the mutex
 // that serialises access to it.

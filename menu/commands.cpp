@@ -144,11 +144,8 @@ LRESULT HandleMenuCommand(HWND window, WPARAM id) {
         ToggleBorders();
         break;
     case IDM_START_WITH_WINDOWS:
-        // Only ever the user's choice. A boost in force then needs no RunOnce restore: the
-        // next start replays its record.
+        // Only ever the user's choice. A boost in force has its RunOnce restore either way.
         SetStartWithWindows(!StartsWithWindows());
-        if (g_engaged)
-            SetRestoreAtNextLogon(!StartsWithWindows());
         RefreshTrayMenu();
         break;
     case IDM_COLOR_BORDER:

@@ -201,9 +201,10 @@ void AddWatchedProgram(HWND window) {
             else
                 FreeSlot(slot);
         }
-        // Stored even when the entry could not be made: the program is then on the list from
-        // the next start on.
-        StoreProgram(slot, file);
+        // Stored only with its entry: a slot left free is taken by the next add, which would
+        // overwrite the stored program.
+        if (g_watchList[slot].path)
+            StoreProgram(slot, file);
     }
     HeapFree(heap, 0, filter);
     HeapFree(heap, 0, file);

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "common/names.h"
 #include "menu/tray_menu.h"
 #include "power/power_functions.h"
 #include "settings/settings.h"
@@ -21,22 +22,26 @@ enum : DWORD { kNothingSaved = 0xFFFFFFFF, kBoostPercent = 100 };
 static DWORD s_engagedMethod;           // the method that applied it
 static GUID* s_previousScheme;          // scheme method: the scheme active before the switch
 static GUID* s_boostedScheme;           // minimum-state method: the scheme whose values were raised
-static DWORD s_savedAc = kNothingSaved; // minimum-state method: the values read before raising
-static DWORD s_savedDc = kNothingSaved;
+static DWORD s_savedAc = kNothingSaved; // minimum-state method: the values to write back, where
+static DWORD s_savedDc = kNothingSaved; // they were read and then raised
+// The stored record holds what a refused release or replay left undone. A new boost would
+// overwrite it, so it is finished first.
+static bool s_undoPending;
 // Why the last engage applied nothing, for the tooltip; cleared by the next engage or release.
 static DWORD s_refusal;
 static bool s_alreadyHigh; // High Performance was active before: nothing to switch
 static bool s_fellBack;    // the minimum state stands in for a missing High Performance scheme
 
 // "boost::undo": what a later start must undo if this program never releases the boost.
-// Written (and flushed) before each change, deleted once everything is undone. Fixed-size
-// fields only, so the 32- and 64-bit programs read each other's records.
+// Written (and flushed) before each change, deleted once everything is undone; after a release
+// that Windows refused in part, it keeps only what is still to do. Fixed-size fields only, so
+// the 32- and 64-bit programs read each other's records.
 struct UndoRecord {
     DWORD version;
-    DWORD method;  // 0: switched to High Performance, 1: raised the minimum state
-    GUID scheme;   // 0: the scheme to come back to; 1: the scheme that was raised
-    DWORD savedAc; // 1: the values to write back, kNothingSaved where none was read yet
-    DWORD savedDc;
+    DWORD method;    // 0: switched to High Performance, 1: raised the minimum state
+    GUID scheme;     // 0: the scheme to come back to; 1: the scheme that was raised
+    DWORD savedAc;   // 1: the values to write back, kNothingSaved where there is none; with
+    DWORD savedDc;   //    neither, the active scheme is still to be applied again
     DWORD processId; // the program that wrote it, told apart from a later one by its start
     DWORD createdLow;
     DWORD createdHigh;
@@ -44,30 +49,29 @@ struct UndoRecord {
 static_assert(sizeof(UndoRecord) == 44, "the stored record's size");
 enum : DWORD { kUndoVersion = 1 };
 
-static void RecordUndo(DWORD method, const GUID* scheme) {
-    // Only the minimum-state method has saved values; the scheme switch keeps none.
-    UndoRecord record = {kUndoVersion,
-                         method,
-                         *scheme,
-                         method == 1 ? s_savedAc : kNothingSaved,
-                         method == 1 ? s_savedDc : kNothingSaved,
-                         GetCurrentProcessId(),
-                         0,
-                         0};
+static void RecordUndo(DWORD method, const GUID* scheme, DWORD savedAc, DWORD savedDc) {
+    UndoRecord record = {kUndoVersion, method, *scheme, savedAc, savedDc, GetCurrentProcessId(), 0, 0};
     FILETIME created, exited, kernel, user;
     if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
         record.createdLow = created.dwLowDateTime;
         record.createdHigh = created.dwHighDateTime;
     }
     WriteUndoRecord(&record, sizeof(record));
-    // Without Start with Windows nothing would run at the next logon to read the record.
-    if (!StartsWithWindows())
-        SetRestoreAtNextLogon(true);
+    // Whether or not the program starts with Windows (Task Manager may have disabled that
+    // without a trace in the Run value), "-restore" runs at the next logon.
+    SetRestoreAtNextLogon(true);
 }
 
 static void ForgetUndo() {
     DeleteUndoRecord();
     SetRestoreAtNextLogon(false);
+}
+
+// PowerGetActiveScheme; a success that hands out no scheme counts as a failure.
+static DWORD GetActiveScheme(GUID** scheme) {
+    *scheme = NULL;
+    DWORD result = g_power.PowerGetActiveScheme(NULL, scheme);
+    return result == ERROR_SUCCESS && !*scheme ? ERROR_INVALID_DATA : result;
 }
 
 static DWORD ReadMinimumState(const GUID* scheme, bool ac, DWORD* value) {
@@ -80,11 +84,45 @@ static DWORD WriteMinimumState(const GUID* scheme, bool ac, DWORD value) {
     return write(NULL, scheme, &kProcessorSubgroup, &kMinimumProcessorState, value);
 }
 
-static void WriteSavedMinimumStates(const GUID* scheme) {
-    if (s_savedAc != kNothingSaved)
-        WriteMinimumState(scheme, true, s_savedAc);
-    if (s_savedDc != kNothingSaved)
-        WriteMinimumState(scheme, false, s_savedDc);
+// Writes the saved values back, AC before DC. Each one written becomes kNothingSaved; the
+// result is the error of the last write that failed.
+static DWORD WriteBack(const GUID* scheme, DWORD* savedAc, DWORD* savedDc) {
+    DWORD failed = ERROR_SUCCESS;
+    DWORD* saved[2] = {savedAc, savedDc};
+    for (int i = 0; i < 2; ++i) {
+        if (*saved[i] == kNothingSaved)
+            continue;
+        DWORD result = WriteMinimumState(scheme, i == 0, *saved[i]);
+        if (result == ERROR_SUCCESS)
+            *saved[i] = kNothingSaved;
+        else
+            failed = result;
+    }
+    return failed;
+}
+
+// Whether the system has the scheme. A read of a missing scheme fails with a code that Windows
+// does not document, so the schemes are enumerated. ERROR_SUCCESS with *present set, or the
+// error of the enumeration.
+static DWORD FindScheme(const GUID* scheme, bool* present) {
+    enum { kMostSchemes = 4096 }; // a list that never ends is no answer
+    for (ULONG index = 0; index < kMostSchemes; ++index) {
+        GUID found;
+        DWORD size = sizeof(found);
+        DWORD result = g_power.PowerEnumerate(NULL, NULL, NULL, ACCESS_SCHEME, index,
+                                              reinterpret_cast<UCHAR*>(&found), &size);
+        if (result == ERROR_NO_MORE_ITEMS) {
+            *present = false;
+            return ERROR_SUCCESS;
+        }
+        if (result != ERROR_SUCCESS)
+            return result;
+        if (size == sizeof(found) && memcmp(&found, scheme, sizeof(GUID)) == 0) {
+            *present = true;
+            return ERROR_SUCCESS;
+        }
+    }
+    return ERROR_INVALID_DATA;
 }
 
 static void SetEngaged(DWORD method) {
@@ -93,7 +131,8 @@ static void SetEngaged(DWORD method) {
     RefreshTrayMenu(); // the one call up into the menu: its default item follows the boost
 }
 
-// Reads the minimum state (into the saved value), records it, then raises it to 100 %.
+// Reads the minimum state (into the saved value), records it, then raises it to 100 %. A raise
+// that Windows refused leaves the value as it was, so there is nothing to write back.
 static DWORD RaiseMinimumState(const GUID* scheme, bool ac) {
     DWORD* saved = ac ? &s_savedAc : &s_savedDc;
     DWORD result = ReadMinimumState(scheme, ac, saved);
@@ -101,14 +140,17 @@ static DWORD RaiseMinimumState(const GUID* scheme, bool ac) {
         *saved = kNothingSaved;
         return result;
     }
-    RecordUndo(1, scheme);
-    return WriteMinimumState(scheme, ac, kBoostPercent);
+    RecordUndo(1, scheme, s_savedAc, s_savedDc);
+    result = WriteMinimumState(scheme, ac, kBoostPercent);
+    if (result != ERROR_SUCCESS)
+        *saved = kNothingSaved;
+    return result;
 }
 
 static void EngageByMinimumState() {
-    GUID* scheme = NULL;
-    s_refusal = g_power.PowerGetActiveScheme(NULL, &scheme);
-    if (s_refusal != ERROR_SUCCESS || !scheme)
+    GUID* scheme;
+    s_refusal = GetActiveScheme(&scheme);
+    if (s_refusal != ERROR_SUCCESS)
         return;
     s_savedAc = s_savedDc = kNothingSaved;
     DWORD acResult = RaiseMinimumState(scheme, true);
@@ -123,36 +165,39 @@ static void EngageByMinimumState() {
         scheme = NULL;
         SetEngaged(1);
     } else {
-        // Not engaged, so nothing would ever undo a 100 % already written.
-        WriteSavedMinimumStates(scheme);
-        ForgetUndo();
+        // Not engaged, so nothing would ever undo a 100 % already written. What cannot be
+        // written back now stays in the record.
+        DWORD ac = s_savedAc, dc = s_savedDc;
+        if (WriteBack(scheme, &ac, &dc) == ERROR_SUCCESS) {
+            ForgetUndo();
+        } else {
+            RecordUndo(1, scheme, ac, dc);
+            s_undoPending = true;
+        }
     }
     LocalFree(scheme);
 }
 
-static bool HighPerformanceMissing() {
-    DWORD value;
-    return ReadMinimumState(&kHighPerformance, true, &value) == ERROR_FILE_NOT_FOUND;
-}
-
 static void EngageBySchemeSwitch() {
-    s_refusal = g_power.PowerGetActiveScheme(NULL, &s_previousScheme);
-    if (s_refusal != ERROR_SUCCESS || !s_previousScheme) {
+    s_refusal = GetActiveScheme(&s_previousScheme);
+    if (s_refusal != ERROR_SUCCESS) {
         s_previousScheme = NULL;
         return;
     }
     bool fallBack = false;
     s_alreadyHigh = memcmp(s_previousScheme, &kHighPerformance, sizeof(GUID)) == 0;
     if (!s_alreadyHigh) {
-        RecordUndo(0, s_previousScheme);
+        RecordUndo(0, s_previousScheme, kNothingSaved, kNothingSaved);
         s_refusal = g_power.PowerSetActiveScheme(NULL, &kHighPerformance);
         if (s_refusal == ERROR_SUCCESS) {
             SetEngaged(0);
             return; // the previous scheme is kept for the release
         }
         // Machines with Modern Standby offer no High Performance scheme: boost the scheme
-        // in force instead. A switch that failed for another reason boosts nothing.
-        fallBack = s_fellBack = HighPerformanceMissing();
+        // in force instead. A switch that failed for another reason boosts nothing, and so
+        // does one where the schemes cannot be listed.
+        bool present = true;
+        fallBack = s_fellBack = FindScheme(&kHighPerformance, &present) == ERROR_SUCCESS && !present;
         ForgetUndo();
     }
     // High Performance was already active, or the switch failed: nothing to undo.
@@ -171,34 +216,48 @@ void EngageBoost() {
     if (g_engaged)
         ReleaseBoost();
     ForgetOutcome();
+    if (s_undoPending) {
+        s_refusal = ReplayUndoRecord();
+        if (s_refusal != ERROR_SUCCESS)
+            return; // Windows still refuses: the record and what it saved stay as they are
+    }
     if (g_boostMethod == 0)
         EngageBySchemeSwitch();
     else if (g_boostMethod == 1)
         EngageByMinimumState();
 }
 
+// Every call is checked. What Windows refused stays in the record (with the restore at the
+// next logon) for the next start to finish; the boost counts as released all the same.
 void ReleaseBoost() {
     ForgetOutcome();
     if (!g_engaged)
         return;
+    bool undone;
     if (s_engagedMethod == 0) {
-        g_power.PowerSetActiveScheme(NULL, s_previousScheme);
+        // Refused, the record written before the switch still says where to come back to.
+        undone = g_power.PowerSetActiveScheme(NULL, s_previousScheme) == ERROR_SUCCESS;
         LocalFree(s_previousScheme);
         s_previousScheme = NULL;
     } else {
         // The raised values go back into the scheme that was raised, whichever is active
         // now; the active scheme is then applied again so that a change to it takes effect.
-        GUID* active = NULL;
-        DWORD result = g_power.PowerGetActiveScheme(NULL, &active);
-        WriteSavedMinimumStates(s_boostedScheme);
-        if (result == ERROR_SUCCESS && active) {
-            g_power.PowerSetActiveScheme(NULL, active);
-            LocalFree(active);
-        }
+        GUID* active;
+        DWORD found = GetActiveScheme(&active);
+        DWORD ac = s_savedAc, dc = s_savedDc;
+        WriteBack(s_boostedScheme, &ac, &dc);
+        bool applied = found == ERROR_SUCCESS && g_power.PowerSetActiveScheme(NULL, active) == ERROR_SUCCESS;
+        undone = applied && ac == kNothingSaved && dc == kNothingSaved;
+        if (!undone)
+            RecordUndo(1, s_boostedScheme, ac, dc); // only what is left: nothing is written twice
+        LocalFree(active);
         LocalFree(s_boostedScheme);
         s_boostedScheme = NULL;
     }
-    ForgetUndo();
+    if (undone)
+        ForgetUndo();
+    else
+        s_undoPending = true;
     g_engaged = 0;
     RefreshTrayMenu(); // up into the menu, as at engage
 }
@@ -224,9 +283,12 @@ bool BoostUndoneElsewhere() {
     return undone;
 }
 
-// Whether the program that wrote a record is still running: the same process id, started at
-// the same moment (ids are reused).
+// Whether another program that wrote the record still runs: the same process id, started at
+// the same moment (ids are reused, after a restart within minutes). This very process never
+// holds a boost while it replays.
 static bool WriterRunning(const UndoRecord& record) {
+    if (record.processId == GetCurrentProcessId())
+        return false;
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, record.processId);
     if (!process)
         return false;
@@ -238,54 +300,81 @@ static bool WriterRunning(const UndoRecord& record) {
     return same;
 }
 
-// Writes a saved value back where the scheme still holds the boost's 100 %; the user's own
-// later choice stays. False when a power call failed.
-static bool RestoreMinimumState(const GUID* scheme, bool ac, DWORD saved) {
+// Writes a saved value back where the scheme still holds the boost's 100 %: the user's own
+// later choice stays, and a value the scheme already holds is not written again.
+static DWORD RestoreMinimumState(const GUID* scheme, bool ac, DWORD saved) {
     DWORD now = 0;
     if (saved == kNothingSaved)
-        return true;
-    if (ReadMinimumState(scheme, ac, &now) != ERROR_SUCCESS)
-        return false;
-    return now != kBoostPercent || WriteMinimumState(scheme, ac, saved) == ERROR_SUCCESS;
+        return ERROR_SUCCESS;
+    DWORD result = ReadMinimumState(scheme, ac, &now);
+    if (result != ERROR_SUCCESS || now != kBoostPercent || now == saved)
+        return result;
+    return WriteMinimumState(scheme, ac, saved);
 }
 
 // Re-applies the active scheme, after the switch to High Performance only if it is still the
-// active one (then the recorded scheme comes back). False when a power call failed.
-static bool ReplayOnActiveScheme(const UndoRecord& record) {
-    GUID* active = NULL;
-    if (g_power.PowerGetActiveScheme(NULL, &active) != ERROR_SUCCESS || !active)
-        return false;
-    DWORD result = ERROR_SUCCESS;
+// active one (then the recorded scheme comes back).
+static DWORD ReplayOnActiveScheme(const UndoRecord& record) {
+    GUID* active;
+    DWORD result = GetActiveScheme(&active);
+    if (result != ERROR_SUCCESS)
+        return result;
     if (record.method == 1)
         result = g_power.PowerSetActiveScheme(NULL, active);
     else if (memcmp(active, &kHighPerformance, sizeof(GUID)) == 0)
         result = g_power.PowerSetActiveScheme(NULL, &record.scheme);
     LocalFree(active);
-    return result == ERROR_SUCCESS;
+    return result;
 }
 
-void ReplayUndoRecord() {
+// Undoes what the stored record describes. *found tells whether there was one.
+static DWORD ReplayStoredRecord(bool* found) {
     UndoRecord record;
     StoredRecord stored = ReadUndoRecord(&record, sizeof(record));
+    *found = stored != kRecordAbsent;
     if (stored == kRecordAbsent)
-        return;
+        return ERROR_SUCCESS;
     if (stored == kRecordMalformed || record.version != kUndoVersion || record.method > 1) {
         DeleteUndoRecord();
-        return;
+        return ERROR_SUCCESS;
     }
     if (WriterRunning(record))
-        return; // the same user's instance in another session holds that boost
+        return ERROR_SUCCESS; // the same user's instance in another session holds that boost
     // A scheme deleted since cannot be restored: the record has nothing left to do.
-    DWORD value;
-    DWORD exists = ReadMinimumState(&record.scheme, true, &value);
-    if (exists != ERROR_SUCCESS && exists != ERROR_FILE_NOT_FOUND)
-        return;
-    if (exists == ERROR_SUCCESS) {
-        if (record.method == 1 && (!RestoreMinimumState(&record.scheme, true, record.savedAc) ||
-                                   !RestoreMinimumState(&record.scheme, false, record.savedDc)))
-            return;
-        if (!ReplayOnActiveScheme(record))
-            return;
-    }
-    ForgetUndo();
+    bool present = false;
+    DWORD result = FindScheme(&record.scheme, &present);
+    if (result == ERROR_SUCCESS && present && record.method == 1)
+        result = RestoreMinimumState(&record.scheme, true, record.savedAc);
+    if (result == ERROR_SUCCESS && present && record.method == 1)
+        result = RestoreMinimumState(&record.scheme, false, record.savedDc);
+    if (result == ERROR_SUCCESS && present)
+        result = ReplayOnActiveScheme(record);
+    if (result == ERROR_SUCCESS)
+        DeleteUndoRecord();
+    return result;
+}
+
+DWORD ReplayUndoRecord() {
+    // A program started with Windows and the "-restore" of the same logon take turns. A holder
+    // that ended while replaying abandons the mutex; the record tells what it left.
+    HANDLE mutex = CreateMutexW(NULL, FALSE, VELTRANA_REPLAY_MUTEX);
+    DWORD waited = mutex ? WaitForSingleObject(mutex, 30000) : WAIT_FAILED;
+    bool owned = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    bool found = true; // unknown unless read
+    DWORD result;
+    if (owned)
+        result = ReplayStoredRecord(&found);
+    else
+        result = waited == WAIT_TIMEOUT ? WAIT_TIMEOUT : GetLastError();
+    // Windows deleted the RunOnce value before it ran "-restore": a record left for later needs
+    // it again.
+    UndoRecord left;
+    if (found)
+        SetRestoreAtNextLogon(ReadUndoRecord(&left, sizeof(left)) != kRecordAbsent);
+    if (owned)
+        ReleaseMutex(mutex);
+    if (mutex)
+        CloseHandle(mutex);
+    s_undoPending = result != ERROR_SUCCESS;
+    return result;
 }

@@ -1,7 +1,8 @@
 // Applying and undoing the boost: either the High Performance scheme or a 100 % minimum
 // processor state. Whatever is applied is undone by the same method, and while any of it is
 // applied the settings hold a record of how to undo it, so that the next start (or the
-// "-restore" run at the next logon) undoes a boost whose program was killed.
+// "-restore" run at the next logon) undoes a boost whose program was killed, or whose release
+// Windows refused.
 #ifndef VELTRANA_BOOST_H
 #define VELTRANA_BOOST_H
 
@@ -9,7 +10,11 @@
 
 extern BYTE g_engaged; // a boost is in force and must be undone
 
+// Finishes first what a refused release or replay left in the record; while Windows still
+// refuses, engages nothing.
 void EngageBoost();
+// Always ends with the boost released for the menu and the watcher; what Windows refused
+// stays in the record for the next start.
 void ReleaseBoost();
 
 // What the boost does now, for the tooltip: in force by one of three ways, High Performance found
@@ -29,9 +34,11 @@ BoostState CurrentBoostState(DWORD* error);
 bool BoostUndoneElsewhere();
 
 // Undoes what a record left by an earlier run describes, without overriding what the user
-// changed since: nothing while the program that wrote it still runs; a scheme switch only if
+// changed since: nothing while another program that wrote it still runs; a scheme switch only if
 // High Performance is still active; a minimum state only where the scheme still holds 100 %.
-// The record stays for the next start when a power call fails.
-void ReplayUndoRecord();
+// The record stays, with its restore at the next logon, when a power call fails: the result is
+// that call's error, ERROR_SUCCESS when nothing is left for this program to do. A program
+// started with Windows and the "-restore" of the same logon never replay at the same time.
+DWORD ReplayUndoRecord();
 
 #endif

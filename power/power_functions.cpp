@@ -1,6 +1,5 @@
 #include "power/power_functions.h"
 
-#include <powrprof.h>
 #include <type_traits>
 
 #include "common/system_library.h"
@@ -12,6 +11,7 @@ static_assert(std::is_same<decltype(&::PowerWriteACValueIndex), PowerWriteValueI
 static_assert(std::is_same<decltype(&::PowerWriteDCValueIndex), PowerWriteValueIndexFn>::value, "");
 static_assert(std::is_same<decltype(&::PowerReadACValueIndex), PowerReadValueIndexFn>::value, "");
 static_assert(std::is_same<decltype(&::PowerReadDCValueIndex), PowerReadValueIndexFn>::value, "");
+static_assert(std::is_same<decltype(&::PowerEnumerate), PowerEnumerateFn>::value, "");
 static_assert(std::is_same<decltype(&::CallNtPowerInformation), CallNtPowerInformationFn>::value, "");
 static_assert(std::is_same<decltype(&::CanUserWritePwrScheme), CanUserWritePwrSchemeFn>::value, "");
 
@@ -31,6 +31,7 @@ bool LookupPowerFunctions() {
         !FindFunction(powrprof, "PowerWriteDCValueIndex", &found.PowerWriteDCValueIndex) ||
         !FindFunction(powrprof, "PowerReadACValueIndex", &found.PowerReadACValueIndex) ||
         !FindFunction(powrprof, "PowerReadDCValueIndex", &found.PowerReadDCValueIndex) ||
+        !FindFunction(powrprof, "PowerEnumerate", &found.PowerEnumerate) ||
         !FindFunction(powrprof, "CallNtPowerInformation", &found.CallNtPowerInformation) ||
         !FindFunction(powrprof, "CanUserWritePwrScheme", &found.CanUserWritePwrScheme))
         return false;

@@ -1,11 +1,14 @@
 // The POWRPROF functions the program calls, looked up at run time in the system's own
-// POWRPROF.dll (never one beside the program): the six power-scheme functions the boost
-// uses, the processor clocks the icon shows, and whether the user may change power schemes.
+// POWRPROF.dll (never one beside the program): the power-scheme functions the boost uses
+// (and the enumeration that tells whether a scheme exists), the processor clocks the icon
+// shows, and whether the user may change power schemes.
 // Every caller goes through this table, so tests fill it with their own functions.
 #ifndef VELTRANA_POWER_FUNCTIONS_H
 #define VELTRANA_POWER_FUNCTIONS_H
 
 #include <windows.h>
+// powrprof.h has no include guard: a file that includes this header must not include it again.
+#include <powrprof.h>
 
 typedef DWORD(WINAPI* PowerGetActiveSchemeFn)(HKEY root, GUID** scheme);
 typedef DWORD(WINAPI* PowerSetActiveSchemeFn)(HKEY root, const GUID* scheme);
@@ -13,6 +16,8 @@ typedef DWORD(WINAPI* PowerWriteValueIndexFn)(HKEY root, const GUID* scheme, con
                                               const GUID* setting, DWORD value);
 typedef DWORD(WINAPI* PowerReadValueIndexFn)(HKEY root, const GUID* scheme, const GUID* subgroup,
                                              const GUID* setting, DWORD* value);
+typedef DWORD(WINAPI* PowerEnumerateFn)(HKEY root, const GUID* scheme, const GUID* subgroup,
+                                        POWER_DATA_ACCESSOR access, ULONG index, UCHAR* buffer, DWORD* size);
 typedef LONG(WINAPI* CallNtPowerInformationFn)(POWER_INFORMATION_LEVEL level, PVOID input, ULONG inputLength,
                                                PVOID output, ULONG outputLength);
 typedef BOOLEAN(WINAPI* CanUserWritePwrSchemeFn)(void);
@@ -24,6 +29,7 @@ struct PowerFunctions {
     PowerWriteValueIndexFn PowerWriteDCValueIndex;
     PowerReadValueIndexFn PowerReadACValueIndex;
     PowerReadValueIndexFn PowerReadDCValueIndex;
+    PowerEnumerateFn PowerEnumerate;
     CallNtPowerInformationFn CallNtPowerInformation;
     CanUserWritePwrSchemeFn CanUserWritePwrScheme;
 };

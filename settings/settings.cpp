@@ -209,6 +209,15 @@ static bool FormatStartupCommand(wchar_t* command, DWORD units, const wchar_t* a
     return true;
 }
 
+// Task Manager turns a Run value off without touching it: a flag of its own says so.
+static bool TurnedOffInTaskManager() {
+    BYTE flag[64] = {};
+    DWORD size = sizeof(flag);
+    return RegGetValueW(HKEY_CURRENT_USER, VELTRANA_STARTUP_APPROVED_KEY, VELTRANA_RUN_VALUE,
+                        RRF_RT_REG_BINARY, NULL, flag, &size) == ERROR_SUCCESS &&
+           size > 0 && flag[0] == 3;
+}
+
 bool StartsWithWindows() {
     wchar_t expected[MAX_PATH + 8], stored[MAX_PATH + 8] = {};
     HKEY key;
@@ -221,7 +230,7 @@ bool StartsWithWindows() {
     RegCloseKey(key);
     // Paths compare without regard to case, as the file system does.
     return result == ERROR_SUCCESS && type == REG_SZ &&
-           CompareStringOrdinal(stored, -1, expected, -1, TRUE) == CSTR_EQUAL;
+           CompareStringOrdinal(stored, -1, expected, -1, TRUE) == CSTR_EQUAL && !TurnedOffInTaskManager();
 }
 
 static void SetStartupCommand(bool once, bool on, const wchar_t* argument) {
@@ -240,6 +249,8 @@ static void SetStartupCommand(bool once, bool on, const wchar_t* argument) {
 
 void SetStartWithWindows(bool on) {
     SetStartupCommand(false, on, L"");
+    // The choice made here replaces one made in Task Manager.
+    DeleteValue(VELTRANA_STARTUP_APPROVED_KEY, VELTRANA_RUN_VALUE);
 }
 
 void SetRestoreAtNextLogon(bool on) {

@@ -54,7 +54,8 @@ bool WriteUndoRecord(const void* record, DWORD size);
 void DeleteUndoRecord();
 
 // Start with Windows: the "Veltrana" value under HKCU's Run key names this executable, as its
-// quoted full path. Turning it on writes that; off deletes the value.
+// quoted full path, and Task Manager has not turned it off. Turning it on writes that; off
+// deletes the value. Either way Task Manager's own flag for it goes.
 bool StartsWithWindows();
 void SetStartWithWindows(bool on);
 // The "Veltrana" value under HKCU's RunOnce key: this executable with "-restore", so that the

@@ -19,6 +19,8 @@ static UINT s_runningSlot = kWatchListSlots; // of the last re-match; none = kWa
 bool CreateProcessTable() {
     g_processTable = static_cast<TrackedProcess*>(
         HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kInitialEntries * sizeof(TrackedProcess)));
+    if (!g_processTable)
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY); // HeapAlloc says nothing
     return g_processTable != NULL;
 }
 

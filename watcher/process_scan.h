@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-// Allocates the zero-filled table for 128 entries. False when the heap refuses.
+// Allocates the zero-filled table for 128 entries. False, with ERROR_NOT_ENOUGH_MEMORY as the
+// last error, when the heap refuses.
 bool CreateProcessTable();
 
 void ScanProcesses();

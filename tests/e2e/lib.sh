@@ -109,6 +109,11 @@ clear_startup_value() {
 }
 startup_value() { "$WINE" reg query "$1" /v Veltrana 2>/dev/null | tr -d '\r' | sed -n 's/^ *Veltrana *REG_SZ *//p'; }
 nothing_to_undo() { [ -z "$(setting boost::undo)$(startup_value "$RUN_ONCE")" ]; }
+# An undo record, and the RunOnce value that runs "-restore" of this program at the next logon.
+restore_due() {
+    [ -n "$(setting boost::undo)" ] &&
+        [ "$(startup_value "$RUN_ONCE")" = "\"$(winpath "$E2E_STAGE/veltrana.exe")\" -restore" ]
+}
 
 # ---- the screen as a user sees it: the tray icon, the tray menu, and text read by OCR
 

@@ -1,6 +1,7 @@
 # A boost whose program was ended from outside (End task, a crash, a power cut): the next start,
-# or "-restore" from RunOnce at the next logon, undoes it without overriding what the user did
-# since. And Start with Windows, chosen in the menu.
+# or "-restore" from RunOnce at the next logon, undoes it; a "-restore" that Windows refuses says
+# so and runs again at the next logon. And Start with Windows, chosen in the menu. (What a replay
+# does with each kind of record is the Windows tier's boost_test.)
 . "$(dirname "$0")/lib.sh"
 
 engaged() { # by the scheme switch (0) or the raised minimum state (1)
@@ -22,12 +23,10 @@ boost_and_kill() {
     start_program && winctl post "$PROGRAM_WINDOW" 273 17 0 >/dev/null && eventually 5 engaged "$1" &&
         winctl end "$PROGRAM_PID" >/dev/null && [ "$(exit_code 10)" = 1 ]
 }
-restore_due() {
-    [ -n "$(setting boost::undo)" ] &&
-        [ "$(startup_value "$RUN_ONCE")" = "\"$(winpath "$E2E_STAGE/veltrana.exe")\" -restore" ]
-}
-# "-restore" run to its end: its exit code, and " window" if it showed one.
+# "-restore" run to its end, as Windows runs it from RunOnce: the value is deleted first. Its
+# exit code, and " window" if it showed one.
 restore() {
+    clear_startup_value "$RUN_ONCE"
     launch -restore && exit_code 15
     [ ! -s "$PROGRAM_EXIT.window" ] || echo " window"
 }
@@ -36,37 +35,33 @@ as_before() { [ "$(settings_of_store)" = "$before" ] && nothing_to_undo; }
 killed_boost_stays() { boost_and_kill "$1" && engaged "$1" && restore_due; }
 starts_as_before() { start_program && as_before; }
 restores_as_before() { [ "$(restore)" = 0 ] && as_before; }
+refused_and_due_again() { [ "$(restore)" = 5 ] && restore_due; }
 
 prepare 0 && clear_settings
 check "a start with no settings and no boost creates no settings key" starts_without_key
 exit_program
 check "and neither does its end" no_settings_key
 
+# The program starts with Windows in the first case: the restore at the next logon is due all
+# the same. "-restore" is refused once (the switch back, or the DC value's write-back).
 for method in 0 1; do
     for restart in start -restore; do
         name="method $method, killed, then $restart"
         prepare $method
+        [ $restart = -restore ] || setup "$WINE" reg add "$RUN" /v Veltrana /d "\"$(winpath "$E2E_STAGE/veltrana.exe")\"" /f
         before=$(settings_of_store)
         check "$name: the boost stays, its record and a RunOnce restore are there" killed_boost_stays $method
         if [ $restart = start ]; then
+            clear_startup_value "$RUN"
             check "$name: the next start restores every setting" starts_as_before
             exit_program
         else
+            set_store fail "$([ $method = 0 ] && echo PowerSetActiveScheme || echo PowerWriteDCValueIndex)" 5
+            check "$name: refused, -restore ends with 5 and is due again at the next logon" refused_and_due_again
+            set_store clear-fails
             check "$name: -restore restores every setting and ends with 0 and no window" restores_as_before
         fi
     done
-    # The user's own choice between the kill and the start stays: Power saver, or 50 %.
-    prepare $method
-    boost_and_kill $method
-    if [ $method = 0 ]; then
-        set_store activate power-saver
-    else
-        set_store preset balanced 50 50
-        set_store activate balanced
-    fi
-    before=$(settings_of_store)
-    check "method $method: what the user chose after the kill is kept" starts_as_before
-    exit_program
 done
 
 # A restore that fails stays for the next start; the program runs meanwhile.
@@ -90,28 +85,16 @@ check "-restore leaves a running program's boost alone" left_alone
 exit_program
 check "which that program undoes as it ends" as_before
 
-# Records naming a scheme that is gone, or malformed (another type, 3 bytes, an unknown
-# version), are deleted and ignored, and start-up goes on. Each would switch away from High
-# Performance if it were taken.
-# version, method 0, the scheme, no saved values, no process, no start time: 44 bytes.
-record() { echo "${1}00000000${2}FFFFFFFFFFFFFFFF000000000000000000000000"; }
-balanced=22421B3894F6F0419685FF5BB260DF2E
-for bad in "REG_BINARY $(record 01000000 11111111111111111111111111111111)" "REG_DWORD 1" \
-    "REG_BINARY 010203" "REG_BINARY $(record 02000000 $balanced)"; do
-    prepare 0
-    set_store activate high-performance
-    before=$(settings_of_store)
-    set_setting boost::undo $bad
-    check "a record ${bad:0:22}… is deleted and changes nothing" starts_as_before
-    exit_program
-done
-
 # Start with Windows: the Run value holds the quoted path of this very program, here from a
-# folder whose name has a space, and the menu item's check mark follows it.
+# folder whose name has a space, and the menu item's check mark follows it. Turned off in Task
+# Manager (a flag of its own beside the Run value), it shows unchecked, and choosing it turns
+# it on again.
 setup mkdir -p "$E2E_WORK/with space"
 setup cp "$E2E_STAGE/veltrana.exe" "$E2E_WORK/with space/"
+APPROVED='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run'
 runs_at_logon() { [ "$(startup_value "$RUN")" = "\"$(winpath "$E2E_WORK/with space/veltrana.exe")\"" ]; }
 not_at_logon() { [ -z "$(startup_value "$RUN")" ]; }
+approved_again() { runs_at_logon && absent "$APPROVED" /v Veltrana; }
 mark_is() { mark_column $SETTINGS && { same_picture "$E2E_WORK/column.png" "$E2E_WORK/off.png"; [ $? = "$1" ]; }; }
 turned() { choose "$START_WITH_WINDOWS" && eventually 5 "$1" && mark_is "$2"; }
 prepare 0
@@ -119,5 +102,11 @@ E2E_STAGE=$E2E_WORK/with\ space start_program
 mark_column $SETTINGS && cp "$E2E_WORK/column.png" "$E2E_WORK/off.png"
 check "Start with Windows, chosen in the menu, writes the quoted path and shows a check mark" turned runs_at_logon 1
 check "chosen again, it removes the value and the mark" turned not_at_logon 0
+exit_program
+setup "$WINE" reg add "$RUN" /v Veltrana /d "\"$(winpath "$E2E_WORK/with space/veltrana.exe")\"" /f
+setup "$WINE" reg add "$APPROVED" /v Veltrana /t REG_BINARY /d 030000000000000000000000 /f
+E2E_STAGE=$E2E_WORK/with\ space start_program
+check "turned off in Task Manager, it shows no check mark" mark_is 0
+check "chosen, it turns the entry on again for Task Manager too" turned approved_again 1
 exit_program
 clear_startup_value "$RUN"

@@ -491,7 +491,8 @@ TEST_F(MenuTest, SameProgramIsAddedOnceAndRemovingLeavesNoMenuBehind) {
 }
 
 // An entry that cannot be made (here: menu 2 not loaded) must free its slot. The position rule
-// counts occupied slots; one without an entry would shift every position computed below it.
+// counts occupied slots; one without an entry would shift every position computed below it. An
+// add whose entry cannot be made stores nothing over the program stored in its slot.
 TEST_F(MenuTest, SlotWhoseEntryCannotBeMadeIsFreed) {
     for (UINT slot : {0, 1, 2})
         PutProgram(slot, L"C:\\" + std::to_wstring(slot) + L".exe", 1);
@@ -502,6 +503,10 @@ TEST_F(MenuTest, SlotWhoseEntryCannotBeMadeIsFreed) {
     g_fake.picked = L"C:\\added.exe";
     HandleMenuCommand(NULL, IDM_ADD_PROGRAM);
     EXPECT_EQ(nullptr, g_watchList[1].path);
+    wchar_t stored[16] = L"";
+    DWORD size = sizeof(stored);
+    EXPECT_TRUE(GetSettingValue(Name(1).c_str(), nullptr, stored, &size));
+    EXPECT_STREQ(L"C:\\1.exe", stored);
     HandleMenuCommand(NULL, Command(0, IDM_PROGRAM_REMOVE));
     EXPECT_EQ(L"C:\\2.exe", PathLine(4));
     EXPECT_EQ(L"", Text(5)); // the separator after the entries

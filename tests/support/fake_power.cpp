@@ -57,8 +57,20 @@ DWORD WINAPI GetActive(HKEY root, GUID** scheme) {
     return result;
 }
 
+bool Exists(const GUID* scheme) {
+    return g_fakeSchemes.count(Name(scheme)) != 0;
+}
+
+// A call that the checks after the failure knobs refuse: its log entry shows the error.
+DWORD Refuse(DWORD error) {
+    s_calls.back() += " -> " + std::to_string(error);
+    return error;
+}
+
 DWORD WINAPI SetActive(HKEY, const GUID* scheme) {
     DWORD result = Call("SetActive", "(" + Name(scheme) + ")");
+    if (result == ERROR_SUCCESS && !Exists(scheme))
+        result = Refuse(ERROR_FILE_NOT_FOUND);
     if (result == ERROR_SUCCESS)
         g_fakeActiveScheme = Name(scheme);
     return result;
@@ -72,7 +84,9 @@ template <bool ac>
 DWORD WINAPI Read(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting, DWORD* value) {
     DWORD result = Call(ac ? "ReadAC" : "ReadDC", "(" + Name(scheme) + ")");
     if (result == ERROR_SUCCESS && !RightSetting(subgroup, setting))
-        result = ERROR_INVALID_PARAMETER;
+        result = Refuse(ERROR_INVALID_PARAMETER);
+    if (result == ERROR_SUCCESS && !Exists(scheme))
+        result = Refuse(ERROR_FILE_NOT_FOUND);
     if (result == ERROR_SUCCESS)
         *value = ac ? g_fakeSchemes[Name(scheme)].ac : g_fakeSchemes[Name(scheme)].dc;
     return result;
@@ -82,10 +96,30 @@ template <bool ac>
 DWORD WINAPI Write(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting, DWORD value) {
     DWORD result = Call(ac ? "WriteAC" : "WriteDC", "(" + Name(scheme) + ", " + std::to_string(value) + ")");
     if (result == ERROR_SUCCESS && !RightSetting(subgroup, setting))
-        result = ERROR_INVALID_PARAMETER;
+        result = Refuse(ERROR_INVALID_PARAMETER);
+    if (result == ERROR_SUCCESS && !Exists(scheme))
+        result = Refuse(ERROR_FILE_NOT_FOUND);
     if (result == ERROR_SUCCESS)
         (ac ? g_fakeSchemes[Name(scheme)].ac : g_fakeSchemes[Name(scheme)].dc) = value;
     return result;
+}
+
+// The existing schemes in the order B, HP, PS, one per index.
+DWORD WINAPI Enumerate(HKEY, const GUID* scheme, const GUID* subgroup, POWER_DATA_ACCESSOR access,
+                       ULONG index, UCHAR* buffer, DWORD* size) {
+    DWORD result = Call("Enumerate", "(" + std::to_string(index) + ")");
+    if (result != ERROR_SUCCESS)
+        return result;
+    if (scheme || subgroup || access != ACCESS_SCHEME || !buffer || *size != sizeof(GUID))
+        return Refuse(ERROR_INVALID_PARAMETER);
+    ULONG n = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (g_fakeSchemes.count(kNames[i]) && n++ == index) {
+            memcpy(buffer, &kSchemes[i], sizeof(GUID));
+            return ERROR_SUCCESS;
+        }
+    }
+    return Refuse(ERROR_NO_MORE_ITEMS);
 }
 
 LONG WINAPI PowerInformation(POWER_INFORMATION_LEVEL level, PVOID input, ULONG inputLength, PVOID output,
@@ -116,8 +150,8 @@ HLOCAL WINAPI CountedLocalFree(HLOCAL memory) {
 SEAM(LocalFree, CountedLocalFree);
 
 void UseFakePower() {
-    g_power = {GetActive,  SetActive,   Write<true>,      Write<false>,
-               Read<true>, Read<false>, PowerInformation, MayWriteSchemes};
+    g_power = {GetActive,   SetActive, Write<true>,      Write<false>,   Read<true>,
+               Read<false>, Enumerate, PowerInformation, MayWriteSchemes};
     g_fakeActiveScheme = "B";
     g_fakeSchemes = {{"B", {5, 0}}, {"HP", {100, 100}}, {"PS", {5, 5}}};
     g_fakePowerFailures.clear();
@@ -128,6 +162,13 @@ void UseFakePower() {
     s_calls.clear();
     s_outstanding.clear();
     s_strayFrees = 0;
+}
+
+GUID FakeSchemeGuid(const std::string& name) {
+    for (int i = 0; i < 3; ++i)
+        if (name == kNames[i])
+            return kSchemes[i];
+    return {0x11111111, 0x1111, 0x1111, {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11}};
 }
 
 std::vector<std::string> TakePowerCalls() {

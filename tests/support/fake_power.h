@@ -15,6 +15,8 @@
 // Resets to: Balanced ("B", minimum states AC 5 / DC 0) active, High Performance ("HP",
 // 100/100) and Power saver ("PS", 5/5); no failures; an empty log; the user may write schemes;
 // every processor at full clock. Also clears the engaged boost's bookkeeping of GUIDs.
+// A scheme erased from g_fakeSchemes does not exist: it is not enumerated, and every call
+// that names it fails with ERROR_FILE_NOT_FOUND.
 void UseFakePower();
 
 struct MinimumStates {
@@ -23,14 +25,17 @@ struct MinimumStates {
 extern std::string g_fakeActiveScheme;                     // "B", "HP" or "PS"
 extern std::map<std::string, MinimumStates> g_fakeSchemes; // by scheme name
 // The error a call fails with, by the call as logged ("SetActive(HP)") or by the function
-// ("GetActive", "SetActive", "ReadAC", "ReadDC", "WriteAC", "WriteDC").
+// ("GetActive", "SetActive", "ReadAC", "ReadDC", "WriteAC", "WriteDC", "Enumerate").
 extern std::map<std::string, DWORD> g_fakePowerFailures;
 extern BOOLEAN g_fakeUserMayWriteSchemes;
 extern ProcessorReading g_fakeReadings[kMaxProcessors]; // what CallNtPowerInformation reports
 extern LONG g_fakeReadingStatus;                        // its NTSTATUS
 
+// A scheme's GUID by its name ("B", "HP" or "PS"); any other name gives a GUID of no scheme.
+GUID FakeSchemeGuid(const std::string& name);
+
 // The calls made since the last look, e.g. "GetActive", "SetActive(HP)", "WriteAC(B, 100)",
-// each followed by " -> N" when it failed with N.
+// "Enumerate(0)" (the index asked for), each followed by " -> N" when it failed with N.
 std::vector<std::string> TakePowerCalls();
 // Scheme GUIDs handed out by PowerGetActiveScheme and not freed yet, and frees of anything
 // else (a double free, or a pointer never handed out).

@@ -2,7 +2,6 @@
 // two system calls every tick makes, measured in the same run and interleaved so that the
 // machine's load weighs on all three alike. Prints plain "name: value" lines.
 #include <windows.h>
-#include <powrprof.h>
 #include <shellapi.h>
 #include <stdio.h>
 #include <stdlib.h>

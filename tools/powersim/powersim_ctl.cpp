@@ -21,6 +21,7 @@ static const char kUsage[] =
     "  nodes N0 N1 ... | -        the NUMA node of each processor, which names its counter instance\n"
     "                             \"N,K\" (- : every processor in node 0)\n"
     "  fail FUNCTION CODE         make FUNCTION fail with CODE (0 clears the fault)\n"
+    "  missing-read CODE          what reads of a scheme that does not exist return (0: 2)\n"
     "  clear-fails                clear every fault\n"
     "  clear-calls                set every call count to 0\n"
     "  dump                       print the whole state\n"
@@ -188,6 +189,7 @@ static void Dump(HKEY store) {
             code = 0;
         printf("fail %ls %lu\n", kPowerFunctionNames[i], static_cast<unsigned long>(code));
     }
+    printf("missing-read %lu\n", static_cast<unsigned long>(MissingReadCode(store)));
     DumpOtherValues(store);
 }
 
@@ -263,6 +265,14 @@ static int RunOnStore(HKEY store, int argc, wchar_t** argv) {
             return Usage();
         DWORD result = SetFault(store, function, code);
         return result == ERROR_SUCCESS ? 0 : Fail("fail", result);
+    }
+    if (wcscmp(command, L"missing-read") == 0 && argc == 3) {
+        DWORD code;
+        bool none;
+        if (!ParseNumber(argv[2], false, &code, &none))
+            return Usage();
+        DWORD result = SetMissingReadCode(store, code);
+        return result == ERROR_SUCCESS ? 0 : Fail("missing-read", result);
     }
     if (wcscmp(command, L"clear-fails") == 0 && argc == 2) {
         for (int i = 0; i < kPowerFunctionCount; ++i) {

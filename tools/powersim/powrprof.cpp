@@ -8,6 +8,7 @@
 #include "store.h"
 
 #include <powrprof.h>
+#include <string.h>
 
 #ifdef POWERSIM_NO_GET_ACTIVE
 // The variant for the start-up test of a system that lacks PowerGetActiveScheme.
@@ -42,7 +43,7 @@ static DWORD ReadValue(PowerFunction function, const wchar_t* which, const GUID*
     if (!scheme || !subgroup || !setting || !value)
         result = ERROR_INVALID_PARAMETER;
     else if (!SchemeExists(store, *scheme))
-        result = ERROR_FILE_NOT_FOUND;
+        result = MissingReadCode(store);
     else
         result = ReadIndex(store, *scheme, *subgroup, *setting, which, value);
     CloseStore(store);
@@ -133,6 +134,28 @@ EXPORT DWORD WINAPI PowerWriteACValueIndex(HKEY, const GUID* scheme, const GUID*
 EXPORT DWORD WINAPI PowerWriteDCValueIndex(HKEY, const GUID* scheme, const GUID* subgroup,
                                            const GUID* setting, DWORD value) {
     return WriteValue(kPowerWriteDCValueIndex, L"dc", scheme, subgroup, setting, value);
+}
+
+// Only the schemes themselves (ACCESS_SCHEME), one GUID per index; a null buffer asks for the
+// size. ERROR_NO_MORE_ITEMS past the last scheme.
+EXPORT DWORD WINAPI PowerEnumerate(HKEY, const GUID* scheme, const GUID* subgroup, POWER_DATA_ACCESSOR access,
+                                   ULONG index, UCHAR* buffer, DWORD* bufferSize) {
+    HKEY store;
+    DWORD result = Enter(kPowerEnumerate, &store);
+    if (result != ERROR_SUCCESS)
+        return result;
+    GUID found;
+    if (scheme || subgroup || access != ACCESS_SCHEME || !bufferSize)
+        result = ERROR_INVALID_PARAMETER;
+    else if ((result = SchemeAt(store, index, &found)) == ERROR_SUCCESS && buffer &&
+             *bufferSize < sizeof(GUID))
+        result = ERROR_MORE_DATA;
+    if (result == ERROR_SUCCESS && buffer)
+        memcpy(buffer, &found, sizeof(GUID));
+    if (result == ERROR_SUCCESS || result == ERROR_MORE_DATA)
+        *bufferSize = sizeof(GUID);
+    CloseStore(store);
+    return result;
 }
 
 // The real readings come from ntdll, which is what the system's POWRPROF does too; loading the

@@ -7,10 +7,10 @@
 #include <stdlib.h>
 
 const wchar_t* const kPowerFunctionNames[kPowerFunctionCount] = {
-    L"CanUserWritePwrScheme",  L"PowerGetActiveScheme",         L"PowerSetActiveScheme",
-    L"PowerReadACValueIndex",  L"PowerReadDCValueIndex",        L"PowerWriteACValueIndex",
-    L"PowerWriteDCValueIndex", L"CallNtPowerInformation",       L"PdhAddEnglishCounterW",
-    L"PdhCollectQueryData",    L"PdhGetFormattedCounterArrayW",
+    L"CanUserWritePwrScheme",  L"PowerGetActiveScheme",  L"PowerSetActiveScheme",
+    L"PowerReadACValueIndex",  L"PowerReadDCValueIndex", L"PowerWriteACValueIndex",
+    L"PowerWriteDCValueIndex", L"PowerEnumerate",        L"CallNtPowerInformation",
+    L"PdhAddEnglishCounterW",  L"PdhCollectQueryData",   L"PdhGetFormattedCounterArrayW",
 };
 
 const GUID kBalancedScheme = {0x381B4222, 0xF694, 0x41F0, {0x96, 0x85, 0xFF, 0x5B, 0xB2, 0x60, 0xDF, 0x2E}};
@@ -195,6 +195,39 @@ bool SchemeExists(HKEY store, const GUID& scheme) {
         return false;
     RegCloseKey(key);
     return true;
+}
+
+DWORD SchemeAt(HKEY store, DWORD index, GUID* scheme) {
+    HKEY schemes;
+    if (RegOpenKeyExW(store, L"schemes", 0, KEY_READ | kView, &schemes) != ERROR_SUCCESS)
+        return ERROR_NO_MORE_ITEMS;
+    // Subkeys whose names are no GUID are not schemes, and do not count.
+    DWORD result = ERROR_NO_MORE_ITEMS;
+    wchar_t name[kGuidTextLength + 1];
+    for (DWORD i = 0, found = 0;; ++i) {
+        DWORD length = kGuidTextLength + 1;
+        LONG status = RegEnumKeyExW(schemes, i, name, &length, NULL, NULL, NULL, NULL);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        if (status == ERROR_SUCCESS && ParseGuid(name, scheme) && found++ == index) {
+            result = ERROR_SUCCESS;
+            break;
+        }
+    }
+    RegCloseKey(schemes);
+    return result;
+}
+
+DWORD MissingReadCode(HKEY store) {
+    DWORD code;
+    return ReadDwordValue(store, L"missing::read", &code) && code ? code : ERROR_FILE_NOT_FOUND;
+}
+
+DWORD SetMissingReadCode(HKEY store, DWORD code) {
+    if (code)
+        return WriteDwordValue(store, L"missing::read", code);
+    DWORD result = RegDeleteValueW(store, L"missing::read");
+    return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
 }
 
 DWORD ReadIndex(HKEY store, const GUID& scheme, const GUID& subgroup, const GUID& setting,

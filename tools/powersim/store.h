@@ -7,6 +7,8 @@
 //   applied::ac/dc      REG_DWORD  its minimum processor state when it was activated (absent: none)
 //   calls::<function>   REG_DWORD  calls of each counted function since the last reset
 //   fail::<function>    REG_DWORD  fault knob: the function fails with this code (0: no fault)
+//   missing::read       REG_DWORD  what PowerRead*ValueIndex return for a scheme that does not
+//                                  exist (absent: ERROR_FILE_NOT_FOUND); Windows documents no code
 //   schemes\{scheme}\{subgroup}\{setting}   ac, dc   REG_DWORD value indices
 //
 // A fault can also be set with the environment variable POWERSIM_FAIL_<function>; a non-zero
@@ -28,6 +30,7 @@ enum PowerFunction {
     kPowerReadDCValueIndex,
     kPowerWriteACValueIndex,
     kPowerWriteDCValueIndex,
+    kPowerEnumerate,
     kCallNtPowerInformation, // has a fault knob, but is not counted: the program calls it 20 times a second
     // The stand-in pdh.dll's functions: fault knobs only.
     kPdhAddEnglishCounterW,
@@ -71,6 +74,12 @@ DWORD SetFault(HKEY store, PowerFunction function, DWORD code);
 DWORD ClearCalls(HKEY store);
 
 bool SchemeExists(HKEY store, const GUID& scheme);
+// The index-th scheme in the store's order. ERROR_NO_MORE_ITEMS past the last one.
+DWORD SchemeAt(HKEY store, DWORD index, GUID* scheme);
+// What a read of a scheme that does not exist returns: the knob missing::read, or
+// ERROR_FILE_NOT_FOUND. SetMissingReadCode(0) puts the default back.
+DWORD MissingReadCode(HKEY store);
+DWORD SetMissingReadCode(HKEY store, DWORD code);
 // which is L"ac" or L"dc". ERROR_FILE_NOT_FOUND when the value was never set.
 DWORD ReadIndex(HKEY store, const GUID& scheme, const GUID& subgroup, const GUID& setting,
                 const wchar_t* which, DWORD* value);
