@@ -66,13 +66,19 @@ static void PickColor(HWND window, UINT id) {
     const wchar_t* name;
     switch (id) {
     case IDM_COLOR_BORDER:
-        color = &g_colorBorder, alpha = 0x80000000, name = L"color::border";
+        color = &g_colorBorder;
+        alpha = 0x80000000;
+        name = L"color::border";
         break;
     case IDM_COLOR_FREQUENCY:
-        color = &g_colorFrequency, alpha = 0, name = L"color::frequency";
+        color = &g_colorFrequency;
+        alpha = 0;
+        name = L"color::frequency";
         break;
     default:
-        color = &g_colorActive, alpha = 0xFF000000, name = L"color::active";
+        color = &g_colorActive;
+        alpha = 0xFF000000;
+        name = L"color::active";
         break;
     }
     // Shorter stored data fills only the first colours; longer data is not read at all.

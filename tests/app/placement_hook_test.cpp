@@ -75,12 +75,14 @@ TEST(PlacementHook, OnlyTheFlaggedDialogMovesAndOnlyOnce) {
     const std::tuple<const char*, bool, int> cases[] = {
         {"flagged", true, 0}, {"not flagged", false, 0}, {"flagged, of unknown size", true, 1}};
     for (const auto& [name, flagged, failingRects] : cases) {
-        g_placeNextDialog = flagged, s_failingRects = failingRects;
+        g_placeNextDialog = flagged;
+        s_failingRects = failingRects;
         RECT nested, dialog = ShowDialog(&nested);
         // Moved or not, never resized; the dialog opened from inside it stays where Windows puts it.
         EXPECT_EQ(flagged && !failingRects ? Corner(dialog) : Text(windows), Text(dialog)) << name;
         EXPECT_EQ(Text(windowsNested), Text(nested)) << name;
         EXPECT_FALSE(g_placeNextDialog) << name;
     }
-    UnhookWindowsHookEx(hook), g_placeNextDialog = 0;
+    UnhookWindowsHookEx(hook);
+    g_placeNextDialog = 0;
 }

@@ -116,16 +116,22 @@ static HWND Create() {
 }
 // A tray window as start-up makes it, in Automatic with the boost released.
 static void Start() {
-    DestroyWindow(s_window), ReleaseBoost(), DestroyMenu(g_trayMenu), UseFakePower();
+    DestroyWindow(s_window);
+    ReleaseBoost();
+    DestroyMenu(g_trayMenu);
+    UseFakePower();
     g_terminateMessage = RegisterWindowMessageW(VELTRANA_TERMINATE_MESSAGE);
     g_taskbarCreatedMessage = RegisterWindowMessageW(VELTRANA_TASKBAR_CREATED_MESSAGE);
     WNDCLASSW windowClass = {0,    BootstrapWindowProc,       0, 0, NULL, NULL, NULL, NULL,
                              NULL, VELTRANA_TRAY_WINDOW_CLASS};
     RegisterClassW(&windowClass); // fails harmlessly after the first time
-    g_trayMenu = LoadTrayMenu(), g_lastModeCommand = IDM_AUTOMATIC;
+    g_trayMenu = LoadTrayMenu();
+    g_lastModeCommand = IDM_AUTOMATIC;
     CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
     RefreshTrayMenu();
-    g_currentTrayIcon = LoadIconW(NULL, IDI_APPLICATION), s_failAction = ~0u, s_rightAligned = FALSE;
+    g_currentTrayIcon = LoadIconW(NULL, IDI_APPLICATION);
+    s_failAction = ~0u;
+    s_rightAligned = FALSE;
     g_currentTrayTip[0] = 0;
     ASSERT_TRUE((s_window = Create()) != NULL);
     EXPECT_EQ(kAdd, TakeLog());
@@ -163,7 +169,8 @@ TEST_F(TrayWindow, TheIconFromCreationToReplacement) {
     RetryTrayIcon(early);
     EXPECT_EQ(Log({"add 3 current", "add 3 current", "add 3 current", "setversion 3 current"}), TakeLog());
     DestroyWindow(early);
-    g_currentTrayIcon = LoadIconW(NULL, IDI_WARNING), s_failAction = NIM_ADD;
+    g_currentTrayIcon = LoadIconW(NULL, IDI_WARNING);
+    s_failAction = NIM_ADD;
     Send({{0, g_taskbarCreatedMessage, 0, 0, {"add 3 current"}}});
     s_failAction = ~0u;
     Send({{0, g_taskbarCreatedMessage, 0, 0, kAdd}});
@@ -218,7 +225,8 @@ TEST_F(TrayWindow, EndingMessagesRemoveTheIconAndQuitWithTheirCode) {
                             Step{0, g_terminateMessage, 0, 0, {"delete 0", "quit 0"}},
                             Step{0, WM_QUERYENDSESSION, 0, 0, {"SetActive(B)", "delete 0", "quit 1115"}}}) {
         Start();
-        EngageBoost(), TakeLog();
+        EngageBoost();
+        TakeLog();
         Send({end});
         EXPECT_FALSE(IsWindow(s_window));
     }
@@ -248,7 +256,8 @@ TEST_F(TrayWindow, IconIsSeenOnlyWhileTheSessionIsOnTheScreen) {
                  {WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, 0, false},
                  {WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT, 0, true}};
     for (const auto& step : steps) {
-        display.Data[0] = step.displayState, g_forceRedraw = 0;
+        display.Data[0] = step.displayState;
+        g_forceRedraw = 0;
         SendMessageW(s_window, step.message, step.event, reinterpret_cast<LPARAM>(&display));
         EXPECT_EQ(std::make_pair(step.seen, step.seen), std::make_pair(IconVisible(), g_forceRedraw != 0))
             << step.message << " " << step.event;
@@ -281,8 +290,7 @@ TEST_F(TrayWindow, TooltipTellsTheModeTheBoostAndTheFastestProcessorInBothLangua
          L"Veltrana: Plný výkon, zrychleno (minimální stav CPU 100 %)"},
         {"without High Performance",
          [&] {
-             g_fakePowerFailures = {{"SetActive(HP)", ERROR_FILE_NOT_FOUND},
-                                    {"ReadAC(HP)", ERROR_FILE_NOT_FOUND}};
+             g_fakeSchemes.erase("HP");
              full(0);
          },
          L"Veltrana: Full Throttle, boosted (minimum CPU state 100 %, no High Performance)",

@@ -55,8 +55,12 @@ TEST(CellLayout, LayoutFollowsTheReportedProcessorsAndTopology) {
     };
     for (const auto& [processors, cores, threads, borders, count, queried, topology] : cases) {
         SCOPED_TRACE(testing::Message() << processors << " processors, borders " << borders);
-        s_processors = processors, s_cores = cores, s_threads = threads, g_borders = borders;
-        s_queried = 0, g_forceRedraw = 0;
+        s_processors = processors;
+        s_cores = cores;
+        s_threads = threads;
+        g_borders = borders;
+        s_queried = 0;
+        g_forceRedraw = 0;
         EXPECT_TRUE(ComputeCellLayout() && g_forceRedraw); // every layout asks for a full repaint
         EXPECT_EQ(queried, s_queried);
         ASSERT_EQ(count, g_processorCount);

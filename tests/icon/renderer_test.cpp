@@ -19,7 +19,9 @@ static std::vector<uint32_t> s_pixels;     // of the last colour bitmap
 // The headers declare GetSystemTimes without dllimport: the program calls it directly, so the
 // replacement is a function of that name rather than a seam.
 extern "C" WINBOOL WINAPI GetSystemTimes(LPFILETIME idle, LPFILETIME kernel, LPFILETIME user) {
-    memcpy(idle, s_times, 8), memcpy(kernel, s_times + 1, 8), memcpy(user, s_times + 2, 8);
+    memcpy(idle, s_times, 8);
+    memcpy(kernel, s_times + 1, 8);
+    memcpy(user, s_times + 2, 8);
     return ++s_timeCalls;
 }
 
@@ -50,18 +52,29 @@ class Renderer : public ::testing::Test {
     const int width = g_iconWidth, height = g_iconHeight;
 
     void SetUp() override {
-        g_borders = 1, g_colorBorder = 0x80000000, g_colorFrequency = 0x008080FF, g_colorActive = kActive;
-        UseFakePower(), g_iconWidth = g_iconHeight = 16, g_processorCount = 4; // all at 3000 of 3000 MHz
+        g_borders = 1;
+        g_colorBorder = 0x80000000;
+        g_colorFrequency = 0x008080FF;
+        g_colorActive = kActive;
+        UseFakePower();
+        g_iconWidth = g_iconHeight = 16;
+        g_processorCount = 4;                                 // all at 3000 of 3000 MHz
         LayoutCells(4, {false, 0, 1, 0}, 16, 16, 1, g_cells); // cells of 5 pixels from (1, 1) to (9, 9)
         // A renderer that remembers nothing yet, on a machine just started.
-        memset(g_powerSnapshot, 0, sizeof(g_powerSnapshot)), memset(s_times, 0, sizeof(s_times));
-        g_unchangedTicks = 0, g_previousIdleTime = g_previousKernelTime = g_previousUserTime = 0;
-        g_forceRedraw = 0, s_failing = 0;
+        memset(g_powerSnapshot, 0, sizeof(g_powerSnapshot));
+        memset(s_times, 0, sizeof(s_times));
+        g_unchangedTicks = 0;
+        g_previousIdleTime = g_previousKernelTime = g_previousUserTime = 0;
+        g_forceRedraw = 0;
+        s_failing = 0;
     }
     void TearDown() override {
-        DestroyIcon(shown), shown = NULL, s_live.erase(NULL);
+        DestroyIcon(shown);
+        shown = NULL;
+        s_live.erase(NULL);
         EXPECT_TRUE(s_live.empty()) << "GDI objects left behind";
-        g_iconWidth = width, g_iconHeight = height;
+        g_iconWidth = width;
+        g_iconHeight = height;
     }
     // Ticks with `total` 100-ns units passing before each, `idle` of them idle. Each comes after
     // a tick whose power query fails, which must do nothing at all. What each painted, by the fill
@@ -80,8 +93,10 @@ class Renderer : public ::testing::Test {
             const HICON icon = RenderTrayIcon();
             const DWORD fill = icon ? s_pixels.at(3 * 16 + 3) : 0;
             painted += !icon ? '.' : fill == kActive ? 'A' : fill == kFull ? 'F' : fill == kHalf ? 'H' : '?';
-            if (icon)
-                DestroyIcon(shown), shown = icon;
+            if (icon) {
+                DestroyIcon(shown);
+                shown = icon;
+            }
         }
         return painted;
     }
@@ -105,7 +120,8 @@ TEST_F(Renderer, BusyMeansMoreThan95Percent) {
         {100, 5, "F......"},   {100, 4, "F....A."}, {1000, 49, "F....A."},
         {1000, 50, "F......"}, {0, 0, "F......"},   {100, 150, "F......"}};
     for (const auto& [total, idle, painted] : cases) {
-        TearDown(), SetUp();
+        TearDown();
+        SetUp();
         EXPECT_EQ(painted, Ticks(7, total, idle)) << idle << " of " << total << " idle";
     }
 }
@@ -116,7 +132,9 @@ TEST_F(Renderer, OnlyChangedClocksOrIdleStatesRepaint) {
         g_fakeReadings[i] = {3 - i, 3000, i == 3 ? 1500u : 3000u, 3000, 0, 0};
     EXPECT_EQ("H..........", Ticks(11)); // no time passes
     std::swap(g_fakeReadings[0], g_fakeReadings[3]);
-    g_fakeReadings[1].MaxMhz = 2000, g_fakeReadings[1].MhzLimit = 1000, g_fakeReadings[1].MaxIdleState = 2;
+    g_fakeReadings[1].MaxMhz = 2000;
+    g_fakeReadings[1].MhzLimit = 1000;
+    g_fakeReadings[1].MaxIdleState = 2;
     EXPECT_EQ(".", Ticks(1));
     g_fakeReadings[2].CurrentIdleState = 1;
     EXPECT_EQ("H", Ticks(1));
@@ -124,11 +142,16 @@ TEST_F(Renderer, OnlyChangedClocksOrIdleStatesRepaint) {
 
 TEST_F(Renderer, FailedBitmapsOrIconGiveNoIconAndLeaveNoObject) {
     for (int failing : {1, 2, 3}) { // colour bitmap, mask bitmap, icon
-        s_made = 0, s_failing = failing, g_forceRedraw = 1;
+        s_made = 0;
+        s_failing = failing;
+        g_forceRedraw = 1;
         EXPECT_EQ(".", Ticks(1)) << failing;
         EXPECT_EQ(std::set<HANDLE>({NULL}), s_live) << failing;
     }
-    g_iconWidth = g_iconHeight = 0, g_forceRedraw = 1, s_made = 0; // an icon of no pixels
+    // An icon of no pixels.
+    g_iconWidth = g_iconHeight = 0;
+    g_forceRedraw = 1;
+    s_made = 0;
     EXPECT_EQ(".", Ticks(1));
     EXPECT_EQ(0, s_made);
 }
@@ -142,6 +165,8 @@ TEST_F(Renderer, RepaintsLeaveOnlyTheShownIconAndItHoldsThePixels) {
     std::vector<uint32_t> pixels(256);
     HDC dc = GetDC(NULL);
     EXPECT_EQ(16, GetDIBits(dc, info.hbmColor, 0, 16, pixels.data(), &format, DIB_RGB_COLORS));
-    ReleaseDC(NULL, dc), DeleteObject(info.hbmColor), DeleteObject(info.hbmMask);
+    ReleaseDC(NULL, dc);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
     EXPECT_EQ(s_pixels, pixels);
 }

@@ -53,22 +53,29 @@ class ProcessScan : public IsolatedRegistryTest {
     // Automatic mode, an empty watch list, an empty process table and the boost released.
     void SetUp() override {
         IsolatedRegistryTest::SetUp();
-        UseFakePower(), g_boostMethod = 0, g_trayMenu = LoadTrayMenu();
+        UseFakePower();
+        g_boostMethod = 0;
+        g_trayMenu = LoadTrayMenu();
         CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
         LoadWatchList(); // empties it: nothing is stored
         ASSERT_TRUE(CreateProcessTable());
         s_listed = 0;
     }
     void TearDown() override {
-        for (size_t i = 0; i < started.size(); ++i)
-            End(i), CloseHandle(started[i].hProcess), CloseHandle(started[i].hThread);
-        ReleaseBoost(), DestroyMenu(g_trayMenu);
+        for (size_t i = 0; i < started.size(); ++i) {
+            End(i);
+            CloseHandle(started[i].hProcess);
+            CloseHandle(started[i].hThread);
+        }
+        ReleaseBoost();
+        DestroyMenu(g_trayMenu);
         IsolatedRegistryTest::TearDown();
     }
     // Starts a program and waits until Windows can name it; returns the path Windows reports.
     std::wstring Start(const std::wstring& program) {
         STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup), started.push_back({});
+        startup.cb = sizeof(startup);
+        started.push_back({});
         EXPECT_TRUE(CreateProcessW(program.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup,
                                    &started.back()));
         wchar_t path[MAX_PATH] = L"";
@@ -111,7 +118,9 @@ TEST_F(ProcessScan, WatchedProgramKeepsTheBoostWhileAnyCopyRuns) {
     Watch(9, path, 1);
     EXPECT_EQ("3 9 engaged", Pass());
     EXPECT_EQ("3 9 engaged", Pass()); // nothing changed: nothing done
-    ReleaseBoost(), g_boostMethod = 1, g_reevaluate = 1;
+    ReleaseBoost();
+    g_boostMethod = 1;
+    g_reevaluate = 1;
     EXPECT_EQ("3 9 engaged", Pass());
     End(0);
     EXPECT_EQ("3 9 engaged", Pass());
