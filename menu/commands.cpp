@@ -41,7 +41,7 @@ static void ChooseMethod(UINT id) {
     // Undone by the method that applied it, before the method changes.
     ReleaseBoost();
     g_boostMethod = id - IDM_METHOD_SCHEME;
-    WriteSettingDword(L"mode", g_boostMethod);
+    StoreSetting(&g_boostMethod);
     if (IsMenuItemChecked(IDM_FULL_THROTTLE))
         EngageBoost();
     RefreshTrayMenu();
@@ -50,7 +50,7 @@ static void ChooseMethod(UINT id) {
 
 static void ToggleBorders() {
     g_borders = g_borders ? 0 : 1;
-    WriteSettingDword(L"borders", g_borders);
+    StoreSetting(&g_borders);
     ComputeCellLayout();
     RefreshTrayMenu();
 }
@@ -63,27 +63,22 @@ static void PickColor(HWND window, UINT id) {
         return;
     DWORD* color;
     DWORD alpha;
-    const wchar_t* name;
     switch (id) {
     case IDM_COLOR_BORDER:
         color = &g_colorBorder;
         alpha = 0x80000000;
-        name = L"color::border";
         break;
     case IDM_COLOR_FREQUENCY:
         color = &g_colorFrequency;
         alpha = 0;
-        name = L"color::frequency";
         break;
     default:
         color = &g_colorActive;
         alpha = 0xFF000000;
-        name = L"color::active";
         break;
     }
-    // Shorter stored data fills only the first colours; longer data is not read at all.
     COLORREF custom[16] = {};
-    ReadSettingBytes(L"color::custom", custom, sizeof(custom));
+    ReadCustomColors(custom);
     CHOOSECOLORW dialog;
     ZeroMemory(&dialog, sizeof(dialog));
     dialog.lStructSize = sizeof(dialog);
@@ -99,14 +94,14 @@ static void PickColor(HWND window, UINT id) {
         return; // cancelled: not even edited custom colours are kept
     g_forceRedraw = 1;
     *color = ColorrefToColorWord(dialog.rgbResult) | alpha;
-    WriteSettingDword(name, *color);
-    WriteSettingBytes(L"color::custom", custom, sizeof(custom));
+    StoreSetting(color);
+    StoreCustomColors(custom);
 }
 
 static void ChooseLanguage(UINT id) {
     g_languageSetting = id == IDM_LANG_CZECH ? MAKELANGID(LANG_CZECH, SUBLANG_DEFAULT)
                                              : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-    WriteSettingDword(L"language", g_languageSetting);
+    StoreSetting(&g_languageSetting);
     g_preferredLanguage = LOWORD(g_languageSetting);
     // The operating mode lives only in the menu's check marks; carry it over.
     UINT mode = 0;

@@ -10,6 +10,21 @@ DWORD g_colorFrequency = 0x008080FF;
 DWORD g_colorActive = 0xFFFFFFFF;
 DWORD g_colorShadow = 0x20000000;
 
+// The scalar settings by their value names.
+static const struct {
+    const wchar_t* name;
+    DWORD* value;
+} kScalars[] = {
+    {L"mode", &g_boostMethod},
+    {L"language", &g_languageSetting},
+    {L"borders", &g_borders},
+    {L"color::border", &g_colorBorder},
+    {L"color::frequency", &g_colorFrequency},
+    {L"color::active", &g_colorActive},
+    {L"color::shadow", &g_colorShadow},
+};
+static const wchar_t kCustomColors[] = L"color::custom";
+
 static bool OpenForRead(HKEY* key) {
     return RegOpenKeyExW(HKEY_CURRENT_USER, VELTRANA_SETTINGS_KEY, 0, KEY_READ, key) == ERROR_SUCCESS;
 }
@@ -42,18 +57,6 @@ static bool ReadValue(HKEY key, const wchar_t* name, void* data, DWORD size) {
 }
 
 void LoadSettings() {
-    static const struct {
-        const wchar_t* name;
-        DWORD* value;
-    } kScalars[] = {
-        {L"mode", &g_boostMethod},
-        {L"language", &g_languageSetting},
-        {L"borders", &g_borders},
-        {L"color::border", &g_colorBorder},
-        {L"color::frequency", &g_colorFrequency},
-        {L"color::active", &g_colorActive},
-        {L"color::shadow", &g_colorShadow},
-    };
     HKEY key;
     if (!OpenForRead(&key))
         return;
@@ -63,21 +66,28 @@ void LoadSettings() {
     RegCloseKey(key);
 }
 
-void WriteSettingDword(const wchar_t* name, DWORD value) {
+static void WriteDword(const wchar_t* name, DWORD value) {
     WriteValue(name, REG_DWORD, &value, sizeof(value));
 }
 
-void WriteSettingBytes(const wchar_t* name, const void* data, DWORD size) {
-    WriteValue(name, REG_BINARY, data, size);
+void StoreSetting(const DWORD* setting) {
+    for (const auto& scalar : kScalars) {
+        if (scalar.value == setting)
+            WriteDword(scalar.name, *setting);
+    }
 }
 
-bool ReadSettingBytes(const wchar_t* name, void* data, DWORD size) {
+bool ReadCustomColors(COLORREF colors[16]) {
     HKEY key;
     if (!OpenForRead(&key))
         return false;
-    bool read = ReadValue(key, name, data, size);
+    bool read = ReadValue(key, kCustomColors, colors, 16 * sizeof(COLORREF));
     RegCloseKey(key);
     return read;
+}
+
+void StoreCustomColors(const COLORREF colors[16]) {
+    WriteValue(kCustomColors, REG_BINARY, colors, 16 * sizeof(COLORREF));
 }
 
 // "program#N" and "program#N::enabled", N in decimal.
@@ -136,7 +146,7 @@ void StoreProgram(UINT slot, const wchar_t* path) {
 void StoreProgramEnabled(UINT slot, bool enabled) {
     wchar_t name[64];
     FormatProgramName(name, slot, true);
-    WriteSettingDword(name, enabled ? 1 : 0);
+    WriteDword(name, enabled ? 1 : 0);
 }
 
 // Deleting a value must not create the key it would be in.

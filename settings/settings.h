@@ -20,13 +20,14 @@ extern DWORD g_colorShadow;     // "color::shadow"
 // Reads the seven scalar settings over their defaults. Nothing can fail the start.
 void LoadSettings();
 
-// Stores one REG_DWORD. A key that cannot be opened leaves the registry untouched.
-void WriteSettingDword(const wchar_t* name, DWORD value);
-// Stores one REG_BINARY value of `size` bytes.
-void WriteSettingBytes(const wchar_t* name, const void* data, DWORD size);
-// Reads a value of at most `size` bytes into data (shorter data fills only its first bytes).
-// False, with data untouched, when the key or value is missing or holds more than `size` bytes.
-bool ReadSettingBytes(const wchar_t* name, void* data, DWORD size);
+// Stores one of the scalar settings above (by its address) as a REG_DWORD. A key that cannot
+// be opened leaves the registry untouched.
+void StoreSetting(const DWORD* setting);
+// The colour dialog's 16 custom colours, "color::custom" (REG_BINARY). Shorter stored data
+// fills only the first colours; false, with the colours untouched, when the key or value is
+// missing or holds more than 16 colours.
+bool ReadCustomColors(COLORREF colors[16]);
+void StoreCustomColors(const COLORREF colors[16]);
 
 // The watch list's values: "program#N" (REG_SZ, the path) and "program#N::enabled" (REG_DWORD).
 // Reading all 2048 slots opens the key once: OpenStoredPrograms, then ReadStoredProgram for
