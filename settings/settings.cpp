@@ -219,13 +219,14 @@ static bool FormatStartupCommand(wchar_t* command, DWORD units, const wchar_t* a
     return true;
 }
 
-// Task Manager turns a Run value off without touching it: a flag of its own says so.
+// Task Manager turns a Run value off without touching it: a flag of its own says so. Its first
+// byte is odd while the entry is off (03 or 07, then the time it was turned off), even while on.
 static bool TurnedOffInTaskManager() {
     BYTE flag[64] = {};
     DWORD size = sizeof(flag);
     return RegGetValueW(HKEY_CURRENT_USER, VELTRANA_STARTUP_APPROVED_KEY, VELTRANA_RUN_VALUE,
                         RRF_RT_REG_BINARY, NULL, flag, &size) == ERROR_SUCCESS &&
-           size > 0 && flag[0] == 3;
+           size > 0 && (flag[0] & 1) != 0;
 }
 
 bool StartsWithWindows() {

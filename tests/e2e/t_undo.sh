@@ -104,7 +104,7 @@ check "Start with Windows, chosen in the menu, writes the quoted path and shows 
 check "chosen again, it removes the value and the mark" turned not_at_logon 0
 exit_program
 setup "$WINE" reg add "$RUN" /v Veltrana /d "\"$(winpath "$E2E_WORK/with space/veltrana.exe")\"" /f
-setup "$WINE" reg add "$APPROVED" /v Veltrana /t REG_BINARY /d 030000000000000000000000 /f
+setup "$WINE" reg add "$APPROVED" /v Veltrana /t REG_BINARY /d 0700000071C933AE16D9D101 /f
 E2E_STAGE=$E2E_WORK/with\ space start_program
 check "turned off in Task Manager, it shows no check mark" mark_is 0
 check "chosen, it turns the entry on again for Task Manager too" turned approved_again 1
