@@ -28,8 +28,8 @@
 #define VELTRANA_RUN_KEY      L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 #define VELTRANA_RUN_ONCE_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
 #define VELTRANA_RUN_VALUE    L"Veltrana"
-// Where Task Manager's Startup tab keeps its own on/off flag for that Run value (REG_BINARY; a
-// first byte of 3 means turned off there).
+// Where Task Manager's Startup tab keeps its own on/off flag for that Run value (REG_BINARY; an
+// odd first byte means turned off there).
 #define VELTRANA_STARTUP_APPROVED_KEY                                                                        \
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run"
 
