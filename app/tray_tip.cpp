@@ -1,5 +1,7 @@
 #include "app/tray_tip.h"
 
+#include <shlwapi.h>
+
 #include "app/tray_window.h"
 #include "icon/renderer.h"
 #include "menu/menu_ids.h"
@@ -7,16 +9,15 @@
 #include "power/boost.h"
 #include "resources/localized.h"
 #include "resources/resource_ids.h"
-#include "resources/string_block.h"
 #include "watcher/process_scan.h"
 
 namespace {
 
-enum { kWordUnits = 160, kModeUnits = 64 };
+enum { kWordUnits = 160, kModeUnits = 64, kWords = IDS_TIP_FASTEST_SHARE - IDS_TIP_FIRST + 1 };
 
-// The tooltip's block of the string table, copied whole in the language of the menu: the string
-// cache keeps a string in the language it was first loaded in, and the tooltip follows a change.
-wchar_t s_words[kStringsPerBlock][kWordUnits];
+// The tooltip's strings in the language of the menu, copied when it changes: the string cache
+// keeps a string in the language it was first loaded in, and the tooltip follows a change.
+wchar_t s_words[kWords][kWordUnits];
 LANGID s_wordsLanguage;
 bool s_wordsLoaded;
 
@@ -25,32 +26,12 @@ void LoadWords() {
         return;
     s_wordsLoaded = true;
     s_wordsLanguage = g_preferredLanguage;
-    LocalizedResource block =
-        FindLocalizedResource(GetModuleHandleW(NULL), RT_STRING, MAKEINTRESOURCEW((IDS_TIP_FIRST >> 4) + 1));
-    for (UINT i = 0; i < kStringsPerBlock; ++i) {
-        const void* text = NULL;
-        uint32_t length = 0;
-        if (!block.data || !FindStringInBlock(block.data, block.size, i, &text, &length))
-            length = 0;
-        if (length >= kWordUnits)
-            length = kWordUnits - 1;
-        if (length)
-            CopyMemory(s_words[i], text, length * sizeof(wchar_t));
-        s_words[i][length] = 0;
-    }
+    for (UINT i = 0; i < kWords; ++i)
+        CopyLocalizedString(IDS_TIP_FIRST + i, s_words[i], kWordUnits);
 }
 
 const wchar_t* Word(UINT id) {
     return s_words[id - IDS_TIP_FIRST];
-}
-
-// The file name: what follows the path's last separator.
-const wchar_t* FileName(const wchar_t* path) {
-    const wchar_t* name = path;
-    for (const wchar_t* p = path; p && *p; ++p)
-        if (*p == L'\\' || *p == L'/')
-            name = p + 1;
-    return name;
 }
 
 } // namespace
@@ -91,7 +72,7 @@ void ReadTrayTipState(TrayTipState* state) {
         }
         break;
     }
-    state->program = state->boost == kTipBoosted && program ? FileName(program) : NULL;
+    state->program = state->boost == kTipBoosted && program ? PathFindFileNameW(program) : NULL;
 
     FastestProcessor fastest;
     if ((state->fastestKnown = FindFastestProcessor(&fastest))) {

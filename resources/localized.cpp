@@ -50,9 +50,33 @@ HMENU LoadLocalizedMenu(UINT id) {
     return LoadMenuIndirectW(menu.data);
 }
 
-const wchar_t* LoadLocalizedString(UINT id) {
+// String `id` of the module's string table in the language chosen now: its units in the
+// module's read-only bytes, not terminated and not necessarily aligned.
+static bool FindLocalizedString(HMODULE module, UINT id, const void** units, uint32_t* length) {
     if (id > kLastStringId)
-        return NULL;
+        return false;
+    LocalizedResource block =
+        FindLocalizedResource(module, RT_STRING, MAKEINTRESOURCEW(static_cast<WORD>((id >> 4) + 1)));
+    return block.data && FindStringInBlock(block.data, block.size, id & 15, units, length);
+}
+
+bool CopyLocalizedString(UINT id, wchar_t* text, UINT units) {
+    const void* found = NULL;
+    uint32_t length = 0;
+    if (!units)
+        return false;
+    bool present = FindLocalizedString(GetModuleHandleW(NULL), id, &found, &length);
+    if (!present)
+        length = 0;
+    else if (length >= units)
+        length = units - 1;
+    if (length)
+        CopyMemory(text, found, length * sizeof(wchar_t));
+    text[length] = 0;
+    return present;
+}
+
+const wchar_t* LoadLocalizedString(UINT id) {
     HMODULE module = GetModuleHandleW(NULL);
     // Newest first: the strings loaded last are the ones most likely asked for again.
     for (DWORD i = g_stringCacheCount; i-- > 0;) {
@@ -60,13 +84,9 @@ const wchar_t* LoadLocalizedString(UINT id) {
             return g_stringCache[i].text;
     }
 
-    LocalizedResource block =
-        FindLocalizedResource(module, RT_STRING, MAKEINTRESOURCEW(static_cast<WORD>((id >> 4) + 1)));
-    if (!block.data)
-        return NULL;
     const void* units;
     uint32_t length;
-    if (!FindStringInBlock(block.data, block.size, id & 15, &units, &length))
+    if (!FindLocalizedString(module, id, &units, &length))
         return NULL;
 
     HANDLE heap = GetProcessHeap();

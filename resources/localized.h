@@ -21,6 +21,10 @@ LocalizedResource FindLocalizedResource(HMODULE module, LPCWSTR type, LPCWSTR na
 // A fresh menu from a menu template of the own module; the caller owns it. Null if absent.
 HMENU LoadLocalizedMenu(UINT id);
 
+// A string of the own module in the language chosen now, not cached: copied into `text` of
+// `units` units, cut to fit, always terminated. False, with `text` empty, if absent.
+bool CopyLocalizedString(UINT id, wchar_t* text, UINT units);
+
 // A string of the own module, cached for the life of the process (the caller never frees
 // it). A string keeps the language in which it was first loaded. Null if absent.
 const wchar_t* LoadLocalizedString(UINT id);
