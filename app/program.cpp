@@ -96,12 +96,19 @@ static bool StartIconTimer() {
     return StartTimer(s_timers[kFastTimer], 50, 50);
 }
 
-// The icon is seen again: its timer starts once the next slow pass has a reading of now.
+// Whether the icon's timer runs: it follows whether anyone can see the icon. Seen again, it
+// starts once the next slow pass has a reading of the performance counter, and its first tick
+// repaints.
+static bool s_iconTimerRunning = true;
 static bool s_iconTimerDue;
 
-void SetIconTimerRunning(bool running) {
-    s_iconTimerDue = running;
-    if (running) {
+static void FollowIconVisibility() {
+    const bool visible = IconVisible();
+    if (visible == s_iconTimerRunning)
+        return;
+    s_iconTimerRunning = visible;
+    s_iconTimerDue = visible;
+    if (visible) {
         g_forceRedraw = 1;
         RestartPerformanceInterval();
     } else {
@@ -154,10 +161,12 @@ static int RunMainLoop(HWND window, HHOOK hook) {
             RetrySessionNotification(window);
             RetryTrayIcon(window);
             ScanProcesses();
+            RetryRefusedRelease();
             if (IconVisible()) {
                 SampleProcessorPerformance();
                 if (s_iconTimerDue && StartIconTimer())
                     s_iconTimerDue = false;
+                CheckBoostInForce(); // notifications tell too, but not every system sends them
                 RefreshTrayTip(window);
             }
         } else if (result != WAIT_OBJECT_0 + 2) {
@@ -170,6 +179,7 @@ static int RunMainLoop(HWND window, HHOOK hook) {
             if (message.message == WM_QUIT)
                 return EndMainLoop(hook, static_cast<DWORD>(message.wParam));
         }
+        FollowIconVisibility(); // the session and display notifications have been handled
     }
 }
 
@@ -181,8 +191,8 @@ int RunProgram(int argc, char** argv) {
         return RequestTermination();
     // Run at the next logon while a boost was in force: undoes what a killed or crashed run, or
     // a release that Windows refused, left behind, and nothing else. A running instance's own
-    // boost is left alone. What Windows refuses again waits for the next logon, and the exit
-    // code names the refusal.
+    // boost is left alone. What Windows refuses again stays in the record for the next start or
+    // boost, and the exit code names the refusal.
     if (argc > 1 && strcmp(argv[1], "-restore") == 0) {
         if (!LookupPowerFunctions())
             return FailStartup();
@@ -202,8 +212,8 @@ int RunProgram(int argc, char** argv) {
     if (!LookupPowerFunctions())
         return FailStartup();
     // Before anything else touches power: what an earlier run could not undo. What Windows
-    // still refuses stays in the record, and start-up goes on.
-    ReplayUndoRecord();
+    // still refuses stays in the record for the slow pass to try again, and start-up goes on.
+    UndoLeftBoost();
     g_taskbarCreatedMessage = RegisterWindowMessageW(VELTRANA_TASKBAR_CREATED_MESSAGE);
     LookUpOptionalFunctions();
 
@@ -254,6 +264,7 @@ int RunProgram(int argc, char** argv) {
         return FailStartup();
     RegisterProcessorNotifications(window);
     RegisterVisibilityNotifications(window);
+    RegisterSchemeNotification(window);
     RaisePriorities();
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, DialogPlacementHook, NULL, GetCurrentThreadId());
     return RunMainLoop(window, hook);

@@ -4,8 +4,4 @@
 
 int RunProgram(int argc, char** argv);
 
-// Starts or stops the icon's 50 ms timer. Started again, it waits for the next slow pass's reading
-// of the performance counter, and its first tick repaints.
-void SetIconTimerRunning(bool running);
-
 #endif

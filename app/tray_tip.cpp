@@ -13,7 +13,7 @@
 
 namespace {
 
-enum { kWordUnits = 160, kModeUnits = 64, kWords = IDS_TIP_FASTEST_SHARE - IDS_TIP_FIRST + 1 };
+enum { kWordUnits = 160, kModeUnits = 64, kWords = IDS_TIP_LAST - IDS_TIP_FIRST + 1 };
 
 // The tooltip's strings in the language of the menu, copied when it changes: the string cache
 // keeps a string in the language it was first loaded in, and the tooltip follows a change.
@@ -44,35 +44,15 @@ void ReadTrayTipState(TrayTipState* state) {
     if (!GetMenuStringW(g_trayMenu, modeId, mode, kModeUnits, MF_BYCOMMAND))
         mode[0] = 0;
     *state = TrayTipState();
-    state->mode = mode;
-
+    state->modeName = mode;
+    state->mode = modeId == IDM_FULL_THROTTLE ? kTipFullThrottle
+                  : modeId == IDM_AUTOMATIC   ? kTipAutomatic
+                                              : kTipDisabled;
     DWORD error = 0;
-    const BoostState boost = CurrentBoostState(&error);
+    state->boost = CurrentBoostState(&error);
+    state->error = error;
     const wchar_t* program = modeId == IDM_AUTOMATIC ? RunningWatchedProgram() : NULL;
-    state->boost = kTipNotBoosted;
-    switch (boost) {
-    case kBoostBySchemeSwitch:
-    case kBoostByMinimumState:
-    case kBoostByFallback:
-        state->boost = BoostUndoneElsewhere() ? kTipUndone : kTipBoosted;
-        state->how = boost == kBoostBySchemeSwitch   ? kTipBySchemeSwitch
-                     : boost == kBoostByMinimumState ? kTipByMinimumState
-                                                     : kTipByFallback;
-        break;
-    default:
-        // Only a boost that is wanted can have been refused or found in place.
-        if (modeId == IDM_DISABLED || (modeId == IDM_AUTOMATIC && !program))
-            state->boost = modeId == IDM_DISABLED ? kTipNotBoosted : kTipWaiting;
-        else if (boost == kBoostAlreadyHighPerformance) {
-            state->boost = kTipBoosted;
-            state->how = kTipAlreadyHighPerformance;
-        } else if (boost == kBoostRefused) {
-            state->boost = kTipRefused;
-            state->error = error;
-        }
-        break;
-    }
-    state->program = state->boost == kTipBoosted && program ? PathFindFileNameW(program) : NULL;
+    state->program = program ? PathFindFileNameW(program) : NULL;
 
     FastestProcessor fastest;
     if ((state->fastestKnown = FindFastestProcessor(&fastest))) {
@@ -93,6 +73,7 @@ void BuildTrayTip(const TrayTipState& state, wchar_t* tip) {
                                 Word(IDS_TIP_NOT_BOOSTED),
                                 Word(IDS_TIP_REFUSED),
                                 Word(IDS_TIP_UNDONE),
+                                Word(IDS_TIP_RELEASE_REFUSED),
                                 Word(IDS_TIP_FASTEST),
                                 Word(IDS_TIP_FASTEST_CLOCK),
                                 Word(IDS_TIP_FASTEST_SHARE)};

@@ -8,8 +8,8 @@
 #include "app/tray_tip_core.h"
 
 // The state now: the mode checked in the menu, the boost, the watched program holding it, the
-// fastest processor of the icon's last tick. Asks the power manager for the active scheme while a
-// boost is in force. The strings it points to stay valid until the next call.
+// fastest processor of the icon's last tick. The strings it points to stay valid until the next
+// call.
 void ReadTrayTipState(TrayTipState* state);
 
 // The tooltip's text for a state, in the menu's language; `tip` holds kTrayTipUnits.

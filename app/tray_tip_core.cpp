@@ -62,34 +62,57 @@ size_t FastestLine(const TrayTipWords& words, const TrayTipState& state, wchar_t
     return ExpandTemplate(words.fastest, args, 4, line, kLine);
 }
 
+// What the first line says of the boost.
+enum Said { kSayWaiting, kSayNotBoosted, kSayRefused, kSayReleaseRefused, kSayUndone, kSayBoosted };
+
+Said WhatToSay(const TrayTipState& state) {
+    switch (state.boost) {
+    case kBoostReleaseRefused:
+        return kSayReleaseRefused;
+    case kBoostUndoneElsewhere:
+        return kSayUndone;
+    case kBoostBySchemeSwitch:
+    case kBoostByMinimumState:
+    case kBoostByFallback:
+        return kSayBoosted;
+    default:
+        break;
+    }
+    const bool wanted = state.mode == kTipFullThrottle || (state.mode == kTipAutomatic && state.program);
+    if (!wanted)
+        return state.mode == kTipAutomatic ? kSayWaiting : kSayNotBoosted;
+    if (state.boost == kBoostAlreadyHighPerformance)
+        return kSayBoosted;
+    return state.boost == kBoostRefused ? kSayRefused : kSayNotBoosted;
+}
+
+// The program named in the first line: only of a boost in force in Automatic.
+const wchar_t* ProgramShown(const TrayTipState& state) {
+    return WhatToSay(state) == kSayBoosted && state.mode == kTipAutomatic ? state.program : nullptr;
+}
+
 // The first line with the program's name as given (which may be shortened already).
 size_t StatusLine(const TrayTipWords& words, const TrayTipState& state, const wchar_t* program,
                   wchar_t* line) {
     wchar_t mode[kLine], boost[kLine], code[24];
-    PlainMenuText(state.mode, mode, kLine);
-    const wchar_t* how = words.how[state.how];
-    switch (state.boost) {
-    case kTipBoosted: {
-        const wchar_t* args[] = {program ? program : how, how};
-        ExpandTemplate(program ? words.boostedFor : words.boosted, args, 2, boost, kLine);
-        break;
-    }
-    case kTipRefused: {
-        Decimal(state.error, code);
-        const wchar_t* args[] = {code};
-        ExpandTemplate(words.refused, args, 1, boost, kLine);
-        break;
-    }
-    default: {
-        const wchar_t* text = state.boost == kTipWaiting  ? words.waiting
-                              : state.boost == kTipUndone ? words.undone
-                                                          : words.notBoosted;
-        ExpandTemplate(L"%1", &text, 1, boost, kLine);
-        break;
-    }
-    }
-    const wchar_t* args[] = {mode, boost};
-    return ExpandTemplate(words.status, args, 2, line, kLine);
+    PlainMenuText(state.modeName, mode, kLine);
+    Decimal(state.error, code);
+    const Said said = WhatToSay(state);
+    const int way = static_cast<int>(state.boost) - kBoostBySchemeSwitch;
+    const wchar_t* how = said == kSayBoosted && way >= 0 && way < kBoostWays ? words.how[way] : nullptr;
+    const wchar_t* text = said == kSayWaiting          ? words.waiting
+                          : said == kSayNotBoosted     ? words.notBoosted
+                          : said == kSayRefused        ? words.refused
+                          : said == kSayReleaseRefused ? words.releaseRefused
+                          : said == kSayUndone         ? words.undone
+                          : program                    ? words.boostedFor
+                                                       : words.boosted;
+    // "%1" is the program or the way (boosted for, boosted) or the error (refusals).
+    const wchar_t* first = said == kSayBoosted ? (program ? program : how) : code;
+    const wchar_t* args[] = {first, how};
+    ExpandTemplate(text, args, 2, boost, kLine);
+    const wchar_t* parts[] = {mode, boost};
+    return ExpandTemplate(words.status, parts, 2, line, kLine);
 }
 
 } // namespace
@@ -122,7 +145,7 @@ size_t FormatTrayTip(const TrayTipWords& words, const TrayTipState& state, wchar
     const size_t limit = kTrayTipUnits - 1;
     // What the first line may take: the tip's room less the second line and its line feed.
     const size_t room = secondLength && secondLength + 1 < limit ? limit - secondLength - 1 : limit;
-    const wchar_t* program = state.boost == kTipBoosted ? state.program : nullptr;
+    const wchar_t* program = ProgramShown(state);
     size_t firstLength = StatusLine(words, state, program, first);
     const size_t name = Length(program);
     if (firstLength > room && name > 1) {

@@ -7,38 +7,44 @@
 #include <stdint.h>
 #include <wchar.h>
 
+#include "power/boost_state.h"
+
 // szTip of the NOTIFYICONDATA the program uses: 127 units and the terminating NUL.
 enum { kTrayTipUnits = 128 };
 
 // One language's texts. Templates take "%1" ... "%9" and "%%" for a percent sign; the decimal
 // separator of a clock stands in the template between its two parts.
 struct TrayTipWords {
-    const wchar_t* status;     // the first line: "%1" the mode, "%2" the boost's state
-    const wchar_t* boosted;    // "%1" how
-    const wchar_t* boostedFor; // "%1" the watched program, "%2" how
-    const wchar_t* how[4];     // indexed by TrayTipHow
+    const wchar_t* status;          // the first line: "%1" the mode, "%2" the boost's state
+    const wchar_t* boosted;         // "%1" how
+    const wchar_t* boostedFor;      // "%1" the watched program, "%2" how
+    const wchar_t* how[kBoostWays]; // the way it is in force, from kBoostBySchemeSwitch on
     const wchar_t* waiting;
     const wchar_t* notBoosted;
-    const wchar_t* refused;      // "%1" the error code
-    const wchar_t* undone;       // another program made another scheme active
-    const wchar_t* fastest;      // "%1" processor, "%2" and "%3" GHz and its tenths, "%4" percent
-    const wchar_t* fastestClock; // the same without the percentage
-    const wchar_t* fastestShare; // "%1" processor, "%2" percent: the clock unknown
+    const wchar_t* refused;        // "%1" the error code
+    const wchar_t* undone;         // another program made another scheme active
+    const wchar_t* releaseRefused; // "%1" the error code: Windows refused to undo it
+    const wchar_t* fastest;        // "%1" processor, "%2" and "%3" GHz and its tenths, "%4" percent
+    const wchar_t* fastestClock;   // the same without the percentage
+    const wchar_t* fastestShare;   // "%1" processor, "%2" percent: the clock unknown
 };
 
-enum TrayTipBoost { kTipWaiting, kTipNotBoosted, kTipRefused, kTipUndone, kTipBoosted };
-enum TrayTipHow { kTipBySchemeSwitch, kTipByMinimumState, kTipByFallback, kTipAlreadyHighPerformance };
+enum TrayTipMode { kTipFullThrottle, kTipAutomatic, kTipDisabled };
 
+// The first line tells the boost's state as the mode sees it: a boost in force, a refused release
+// and a change by another program always; a boost refused or found in place only while the mode
+// wants one (Full Throttle, or Automatic with a watched program running); otherwise "waiting" in
+// Automatic and "not boosted" elsewhere.
 struct TrayTipState {
-    const wchar_t* mode; // as the menu shows it; an "&" marking the access key is dropped
-    TrayTipBoost boost;
-    TrayTipHow how;         // of kTipBoosted
-    const wchar_t* program; // of kTipBoosted in Automatic: the watched program's file name, or null
-    uint32_t error;         // of kTipRefused
-    bool fastestKnown;
-    uint32_t processor;
-    double percent; // of the nominal clock, from the counter; negative without it
-    uint32_t mhz;   // with the counter the nominal clock, without it the current one; 0 unknown
+    const wchar_t* modeName = nullptr; // as the menu shows it; an "&" marking the access key is dropped
+    TrayTipMode mode = kTipDisabled;
+    BoostState boost = kBoostNone;
+    const wchar_t* program = nullptr; // Automatic: the running watched program's file name, or null
+    uint32_t error = 0;               // of a refusal
+    bool fastestKnown = false;
+    uint32_t processor = 0;
+    double percent = -1; // of the nominal clock, from the counter; negative without it
+    uint32_t mhz = 0;    // with the counter the nominal clock, without it the current one; 0 unknown
 };
 
 // The first line, a line feed and the second, in at most 127 units plus the NUL. A program name

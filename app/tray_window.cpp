@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 
-#include "app/program.h"
 #include "app/visibility.h"
 #include "icon/cell_layout.h"
 #include "menu/commands.h"
@@ -138,6 +137,25 @@ static void OnTrayNotification(HWND window, WPARAM iconId, LPARAM event) {
     }
 }
 
+// Sleep and resume carry no pointer; a setting's change does. The display going off and coming
+// back counts as sleep and resume too: it is all that a machine with Modern Standby tells.
+static void OnPowerBroadcast(WPARAM event, const POWERBROADCAST_SETTING* setting) {
+    if (event == PBT_APMSUSPEND) {
+        OnSystemSuspend();
+    } else if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) {
+        OnSystemResume();
+    } else if (event == PBT_POWERSETTINGCHANGE && IsActiveSchemeChange(setting)) {
+        CheckBoostInForce();
+    } else if (event == PBT_POWERSETTINGCHANGE) {
+        const bool displayWasOff = DisplayOff();
+        OnPowerSettingChange(setting);
+        if (DisplayOff() && !displayWasOff)
+            OnSystemSuspend();
+        else if (displayWasOff && !DisplayOff())
+            OnSystemResume();
+    }
+}
+
 LRESULT CALLBACK BootstrapWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != WM_NCCREATE)
         return DefWindowProcW(window, message, wParam, lParam);
@@ -165,6 +183,7 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // The program's only way to a normal end: wParam becomes the exit code.
         RemoveTrayIcon(window);
         UnregisterVisibilityNotifications(window);
+        UnregisterSchemeNotification();
         DestroyWindow(window);
         PostQuitMessage(static_cast<int>(wParam));
         return 0;
@@ -183,15 +202,12 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnTrayNotification(window, wParam, lParam);
         return 0;
     case WM_WTSSESSION_CHANGE:
-        // Locked or disconnected: nobody sees the icon, so it is not painted.
-        if (OnSessionChange(wParam))
-            SetIconTimerRunning(IconVisible());
+        // Locked or disconnected: nobody sees the icon, so it is not painted (the main loop stops
+        // its timer).
+        OnSessionChange(wParam);
         return 0;
     case WM_POWERBROADCAST:
-        if (wParam != PBT_POWERSETTINGCHANGE)
-            break;
-        if (OnPowerSettingChange(reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam)))
-            SetIconTimerRunning(IconVisible());
+        OnPowerBroadcast(wParam, reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam));
         return TRUE;
     }
     // A registered message is never 0; the test keeps a failed registration from turning

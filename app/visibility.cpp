@@ -73,6 +73,10 @@ bool IconVisible() {
     return !s_locked && !s_disconnected && !s_displayOff;
 }
 
+bool DisplayOff() {
+    return s_displayOff;
+}
+
 bool OnSessionChange(WPARAM event) {
     const bool before = IconVisible();
     switch (event) {

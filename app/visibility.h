@@ -18,5 +18,6 @@ void UnregisterVisibilityNotifications(HWND window);
 bool OnSessionChange(WPARAM event);
 bool OnPowerSettingChange(const POWERBROADCAST_SETTING* setting);
 bool IconVisible();
+bool DisplayOff();
 
 #endif

@@ -47,6 +47,8 @@ add_library(veltrana_program STATIC
     menu/tray_menu.cpp
     menu/watch_list.cpp
     power/boost.cpp
+    power/scheme_calls.cpp
+    power/undo_record.cpp
     power/power_functions.cpp
     resources/localized.cpp
     settings/settings.cpp

@@ -19,12 +19,14 @@
 #define VELTRANA_WM_TRAYICON  0x8000
 #define VELTRANA_TRAY_ICON_ID 1
 
-// The settings key under HKEY_CURRENT_USER, and the value in it that holds what undoes a boost
-// in force (written and deleted by the boost itself).
-#define VELTRANA_SETTINGS_KEY L"Software\\Korvath\\Veltrana"
-#define VELTRANA_UNDO_VALUE   L"boost::undo"
+// The settings key under HKEY_CURRENT_USER, and the values in it that hold what undoes a boost
+// in force (written and deleted by the boost itself): the first, and the one of the minimum
+// states of efficiency class 1.
+#define VELTRANA_SETTINGS_KEY      L"Software\\Korvath\\Veltrana"
+#define VELTRANA_UNDO_VALUE        L"boost::undo"
+#define VELTRANA_UNDO_CLASS1_VALUE L"boost::undo::class1"
 // The value under HKEY_CURRENT_USER's Run key (Start with Windows) and RunOnce key (a restore
-// at the next logon while a boost is in force).
+// at the next logon while a boost is in force and Windows would not start the program).
 #define VELTRANA_RUN_KEY      L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 #define VELTRANA_RUN_ONCE_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
 #define VELTRANA_RUN_VALUE    L"Veltrana"

@@ -40,7 +40,7 @@ static void ChooseMode(UINT id) {
 static void ChooseMethod(UINT id) {
     // Undone by the method that applied it, before the method changes.
     ReleaseBoost();
-    g_boostMethod = id - IDM_METHOD_SCHEME;
+    g_boostMethod = id == IDM_METHOD_SCHEME ? kBoostMethodScheme : kBoostMethodMinimumState;
     StoreSetting(&g_boostMethod);
     if (IsMenuItemChecked(IDM_FULL_THROTTLE))
         EngageBoost();
@@ -145,8 +145,9 @@ LRESULT HandleMenuCommand(HWND window, WPARAM id) {
         ToggleBorders();
         break;
     case IDM_START_WITH_WINDOWS:
-        // Only ever the user's choice. A boost in force has its RunOnce restore either way.
+        // Only ever the user's choice.
         SetStartWithWindows(!StartsWithWindows());
+        FollowStartWithWindows();
         RefreshTrayMenu();
         break;
     case IDM_COLOR_BORDER:

@@ -1,12 +1,17 @@
 // Applying and undoing the boost: either the High Performance scheme or a 100 % minimum
-// processor state. Whatever is applied is undone by the same method, and while any of it is
-// applied the settings hold a record of how to undo it, so that the next start (or the
-// "-restore" run at the next logon) undoes a boost whose program was killed, or whose release
-// Windows refused.
+// processor state. Whatever is applied is undone by one rule that keeps what the user chose
+// since, and while any of it is applied the settings hold a record of how to undo it
+// (power/undo_record.h), so that a later start undoes a boost whose program was killed, or whose
+// release Windows refused.
 #ifndef VELTRANA_BOOST_H
 #define VELTRANA_BOOST_H
 
 #include <windows.h>
+
+#include "power/boost_state.h"
+
+// The boost methods, the setting "mode" (g_boostMethod); any other value applies nothing.
+enum : DWORD { kBoostMethodScheme = 0, kBoostMethodMinimumState = 1 };
 
 extern BYTE g_engaged; // a boost is in force and must be undone
 
@@ -14,31 +19,44 @@ extern BYTE g_engaged; // a boost is in force and must be undone
 // refuses, engages nothing.
 void EngageBoost();
 // Always ends with the boost released for the menu and the watcher; what Windows refused
-// stays in the record for the next start.
+// stays in the record, and is tried again.
 void ReleaseBoost();
 
-// What the boost does now, for the tooltip: in force by one of three ways, High Performance found
-// already active (nothing to switch), refused (the failing call's error), or nothing.
-enum BoostState {
-    kBoostNone,
-    kBoostBySchemeSwitch,
-    kBoostByMinimumState,
-    kBoostByFallback, // the minimum state, standing in for a missing High Performance scheme
-    kBoostAlreadyHighPerformance,
-    kBoostRefused,
-};
+// The state for the tooltip; *error is Windows' error of a refusal.
 BoostState CurrentBoostState(DWORD* error);
-// Whether another program made another scheme active while the boost is in force: not High
-// Performance after the switch, not the raised scheme after the minimum state. One
-// PowerGetActiveScheme; false when no boost is in force or the query fails.
-bool BoostUndoneElsewhere();
 
-// Undoes what a record left by an earlier run describes, without overriding what the user
-// changed since: nothing while another program that wrote it still runs; a scheme switch only if
-// High Performance is still active; a minimum state only where the scheme still holds 100 %.
-// The record stays, with its restore at the next logon, when a power call fails: the result is
-// that call's error, ERROR_SUCCESS when nothing is left for this program to do. A program
-// started with Windows and the "-restore" of the same logon never replay at the same time.
+// For the slow pass: while a refused release (or replay) waits, tries it again every few seconds,
+// and engages afterwards if the boost is wanted by then.
+void RetryRefusedRelease();
+
+// Whether the boost in force still is: High Performance still active after the switch, the raised
+// scheme still active after the raise (one PowerGetActiveScheme while a boost is in force). A
+// change found around sleep and resume was Windows' own and is answered by applying the boost
+// again (at most three times a minute); any other change is the user's or another program's: it
+// is kept, not undone at the release, and the state says so until the next engage.
+void CheckBoostInForce();
+// Sleep and resume (also the display going off and coming back, which is all that Modern Standby
+// tells), and a change of the active scheme.
+void OnSystemSuspend();
+void OnSystemResume();
+// The active scheme's change notification (GUID_ACTIVE_POWERSCHEME) for the window, and whether a
+// WM_POWERBROADCAST setting change is it.
+void RegisterSchemeNotification(HWND window);
+void UnregisterSchemeNotification();
+bool IsActiveSchemeChange(const POWERBROADCAST_SETTING* setting);
+
+// Start with Windows changed: a record in force has its "-restore" at the next logon only while
+// Windows would not start the program anyway.
+void FollowStartWithWindows();
+
+// At start-up: undoes what a record left by an earlier run (or another program that wrote it)
+// describes, without overriding what the user changed since; what Windows refuses waits for the
+// slow pass's retry, and no boost is applied over it.
+void UndoLeftBoost();
+// "-restore" at the next logon: the same, ending with the error of the first refused call
+// (ERROR_SUCCESS when nothing is left for this program to do). It never writes the RunOnce value
+// it was started from. A program started with Windows and the "-restore" of the same logon never
+// replay at the same time.
 DWORD ReplayUndoRecord();
 
 #endif

@@ -25,5 +25,7 @@
 #define IDS_TIP_FASTEST       43
 #define IDS_TIP_FASTEST_CLOCK 44
 #define IDS_TIP_FASTEST_SHARE 45
+#define IDS_TIP_RELEASE_REFUSED 46
+#define IDS_TIP_LAST          46
 
 #endif

@@ -174,13 +174,15 @@ void DeleteStoredProgram(UINT slot) {
     RegCloseKey(key);
 }
 
-StoredRecord ReadUndoRecord(void* record, DWORD size) {
+static const wchar_t* const kUndoValues[] = {VELTRANA_UNDO_VALUE, VELTRANA_UNDO_CLASS1_VALUE};
+
+StoredRecord ReadUndoRecord(UndoValue which, void* record, DWORD size) {
     HKEY key;
     if (!OpenForRead(&key))
         return kRecordAbsent;
     BYTE data[64];
     DWORD type = 0, read = sizeof(data);
-    LONG result = RegQueryValueExW(key, VELTRANA_UNDO_VALUE, NULL, &type, data, &read);
+    LONG result = RegQueryValueExW(key, kUndoValues[which], NULL, &type, data, &read);
     RegCloseKey(key);
     if (result == ERROR_FILE_NOT_FOUND)
         return kRecordAbsent;
@@ -190,19 +192,19 @@ StoredRecord ReadUndoRecord(void* record, DWORD size) {
     return kRecordFound;
 }
 
-bool WriteUndoRecord(const void* record, DWORD size) {
+bool WriteUndoRecord(UndoValue which, const void* record, DWORD size) {
     HKEY key;
     if (!OpenForWrite(&key))
         return false;
-    bool written = RegSetValueExW(key, VELTRANA_UNDO_VALUE, 0, REG_BINARY, static_cast<const BYTE*>(record),
+    bool written = RegSetValueExW(key, kUndoValues[which], 0, REG_BINARY, static_cast<const BYTE*>(record),
                                   size) == ERROR_SUCCESS &&
                    RegFlushKey(key) == ERROR_SUCCESS;
     RegCloseKey(key);
     return written;
 }
 
-void DeleteUndoRecord() {
-    DeleteValue(VELTRANA_SETTINGS_KEY, VELTRANA_UNDO_VALUE);
+void DeleteUndoRecord(UndoValue which) {
+    DeleteValue(VELTRANA_SETTINGS_KEY, kUndoValues[which]);
 }
 
 static const wchar_t* StartupKey(bool once) {

@@ -44,15 +44,17 @@ void StoreProgramEnabled(UINT slot, bool enabled);
 // Deletes both values of slot N.
 void DeleteStoredProgram(UINT slot);
 
-// The boost's undo record, "boost::undo": REG_BINARY of a fixed size. Reading tells a missing
-// value from one of the wrong type or size, which the caller deletes.
+// The boost's undo records (power/undo_record.h): "boost::undo" and "boost::undo::class1",
+// REG_BINARY of a fixed size. Reading tells a missing value from one of the wrong type or size,
+// which the caller deletes.
+enum UndoValue { kUndoValueFirst, kUndoValueClass1 };
 enum StoredRecord { kRecordAbsent, kRecordFound, kRecordMalformed };
-StoredRecord ReadUndoRecord(void* record, DWORD size);
+StoredRecord ReadUndoRecord(UndoValue which, void* record, DWORD size);
 // Writes the record and flushes it to disk before returning, so that it survives a power
 // cut right after the change it guards. False when it could not be written.
-bool WriteUndoRecord(const void* record, DWORD size);
+bool WriteUndoRecord(UndoValue which, const void* record, DWORD size);
 // Deletes the record; never creates the settings key.
-void DeleteUndoRecord();
+void DeleteUndoRecord(UndoValue which);
 
 // Start with Windows: the "Veltrana" value under HKCU's Run key names this executable, as its
 // quoted full path, and Task Manager has not turned it off. Turning it on writes that; off
@@ -60,7 +62,8 @@ void DeleteUndoRecord();
 bool StartsWithWindows();
 void SetStartWithWindows(bool on);
 // The "Veltrana" value under HKCU's RunOnce key: this executable with "-restore", so that the
-// next logon undoes a boost that was never released.
+// next logon undoes a boost that was never released, where the program does not start with
+// Windows anyway.
 void SetRestoreAtNextLogon(bool on);
 
 #endif

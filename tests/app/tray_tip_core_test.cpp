@@ -1,5 +1,5 @@
-// The tooltip's text from the program's state, with made-up words (the real ones, in both
-// languages, are checked on the Windows tier).
+// The tooltip's text from the program's state, with made-up words (the real ones are checked on
+// the Windows tier).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,17 +8,18 @@
 
 namespace {
 
-const TrayTipWords kWords = {L"V: %1, %2",
-                             L"on (%1)",
-                             L"on for %1 (%2)",
-                             {L"HP", L"min", L"min, no HP", L"HP before"},
-                             L"waiting",
-                             L"off",
-                             L"off (error %1)",
-                             L"undone",
-                             L"Fast: CPU %1, %2,%3 GHz (%4 %%)",
-                             L"Fast: CPU %1, %2,%3 GHz",
-                             L"Fast: CPU %1 (%2 %%)"};
+const TrayTipWords kWords = {.status = L"V: %1, %2",
+                             .boosted = L"on (%1)",
+                             .boostedFor = L"on for %1 (%2)",
+                             .how = {L"HP", L"min", L"min, no HP", L"HP before"},
+                             .waiting = L"waiting",
+                             .notBoosted = L"off",
+                             .refused = L"off (error %1)",
+                             .undone = L"undone",
+                             .releaseRefused = L"still on (error %1)",
+                             .fastest = L"Fast: CPU %1, %2,%3 GHz (%4 %%)",
+                             .fastestClock = L"Fast: CPU %1, %2,%3 GHz",
+                             .fastestShare = L"Fast: CPU %1 (%2 %%)"};
 
 std::wstring Tip(const TrayTipState& state) {
     wchar_t tip[kTrayTipUnits + 8];
@@ -29,29 +30,98 @@ std::wstring Tip(const TrayTipState& state) {
     return tip;
 }
 
-TEST(FormatTrayTip, EachStateAndTheFastestProcessor) {
+// What the first line says of each state in each mode: a refusal or a boost found in place only
+// while the mode wants a boost (Automatic only while a watched program runs).
+TEST(FormatTrayTip, TheBoostsStateAsTheModeSeesIt) {
     const struct {
-        TrayTipState state;
+        TrayTipMode mode;
+        const wchar_t* program = nullptr;
+        BoostState boost;
         const wchar_t* tip;
     } cases[] = {
-        {{L"&Full", kTipBoosted, kTipBySchemeSwitch, nullptr, 0, true, 5, 112.0, 3660},
-         L"V: Full, on (HP)\nFast: CPU 5, 4,1 GHz (112 %)"},
-        {{L"A&&B", kTipBoosted, kTipByFallback, L"game.exe", 0, true, 0, 99.5, 2000},
-         L"V: A&B, on for game.exe (min, no HP)\nFast: CPU 0, 2,0 GHz (100 %)"},
-        {{L"Auto", kTipBoosted, kTipAlreadyHighPerformance, L"x.exe", 0, true, 63, -1, 4150},
-         L"V: Auto, on for x.exe (HP before)\nFast: CPU 63, 4,2 GHz"},
-        {{L"Auto", kTipBoosted, kTipByMinimumState, nullptr, 0, true, 1, 87.4, 0},
-         L"V: Auto, on (min)\nFast: CPU 1 (87 %)"},
-        {{L"Auto", kTipWaiting, kTipBySchemeSwitch, L"ignored.exe", 0, false, 0, 0, 0}, L"V: Auto, waiting"},
-        {{L"Full", kTipRefused, kTipBySchemeSwitch, nullptr, 1314, false, 0, 0, 0},
-         L"V: Full, off (error 1314)"},
-        {{L"Full", kTipUndone, kTipBySchemeSwitch, nullptr, 0, true, 2, -1, 800},
-         L"V: Full, undone\nFast: CPU 2, 0,8 GHz"},
-        {{L"Off&", kTipNotBoosted, kTipBySchemeSwitch, nullptr, 0, true, 3, 1e12, 4000000000u},
-         L"V: Off, off\nFast: CPU 3, 100000000,0 GHz (1000000000 %)"},
+        {.mode = kTipFullThrottle, .boost = kBoostBySchemeSwitch, .tip = L"V: M, on (HP)"},
+        {.mode = kTipAutomatic,
+         .program = L"game.exe",
+         .boost = kBoostByFallback,
+         .tip = L"V: M, on for game.exe (min, no HP)"},
+        {.mode = kTipAutomatic,
+         .program = L"x.exe",
+         .boost = kBoostAlreadyHighPerformance,
+         .tip = L"V: M, on for x.exe (HP before)"},
+        {.mode = kTipAutomatic,
+         .program = L"x.exe",
+         .boost = kBoostRefused,
+         .tip = L"V: M, off (error 1314)"},
+        {.mode = kTipAutomatic, .boost = kBoostRefused, .tip = L"V: M, waiting"},
+        {.mode = kTipAutomatic, .boost = kBoostAlreadyHighPerformance, .tip = L"V: M, waiting"},
+        {.mode = kTipAutomatic, .program = L"x.exe", .boost = kBoostNone, .tip = L"V: M, off"},
+        {.mode = kTipFullThrottle, .boost = kBoostByMinimumState, .tip = L"V: M, on (min)"},
+        {.mode = kTipFullThrottle, .boost = kBoostRefused, .tip = L"V: M, off (error 1314)"},
+        {.mode = kTipDisabled, .boost = kBoostRefused, .tip = L"V: M, off"},
+        {.mode = kTipDisabled, .boost = kBoostReleaseRefused, .tip = L"V: M, still on (error 1314)"},
+        {.mode = kTipAutomatic, .boost = kBoostReleaseRefused, .tip = L"V: M, still on (error 1314)"},
+        {.mode = kTipFullThrottle, .boost = kBoostUndoneElsewhere, .tip = L"V: M, undone"},
+        {.mode = kTipAutomatic, .program = L"x.exe", .boost = kBoostUndoneElsewhere, .tip = L"V: M, undone"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(std::wstring(c.tip), Tip(c.state)) << c.tip;
+    for (const auto& c : cases) {
+        TrayTipState state = {
+            .modeName = L"M", .mode = c.mode, .boost = c.boost, .program = c.program, .error = 1314};
+        EXPECT_EQ(std::wstring(c.tip), Tip(state)) << "expected: " << c.tip;
+    }
+}
+
+// The second line in each of its forms, and the mode's name without its access-key marker.
+TEST(FormatTrayTip, TheFastestProcessorAndTheModesName) {
+    const struct {
+        const wchar_t* modeName;
+        bool fastestKnown;
+        uint32_t processor = 0;
+        double percent = 0;
+        uint32_t mhz = 0;
+        const wchar_t* tip;
+    } cases[] = {
+        {.modeName = L"&Full",
+         .fastestKnown = true,
+         .processor = 5,
+         .percent = 112.0,
+         .mhz = 3660,
+         .tip = L"V: Full, off\nFast: CPU 5, 4,1 GHz (112 %)"},
+        {.modeName = L"A&&B",
+         .fastestKnown = true,
+         .processor = 0,
+         .percent = 99.5,
+         .mhz = 2000,
+         .tip = L"V: A&B, off\nFast: CPU 0, 2,0 GHz (100 %)"},
+        {.modeName = L"A",
+         .fastestKnown = true,
+         .processor = 63,
+         .percent = -1,
+         .mhz = 4150,
+         .tip = L"V: A, off\nFast: CPU 63, 4,2 GHz"},
+        {.modeName = L"A",
+         .fastestKnown = true,
+         .processor = 1,
+         .percent = 87.4,
+         .mhz = 0,
+         .tip = L"V: A, off\nFast: CPU 1 (87 %)"},
+        {.modeName = L"Off&",
+         .fastestKnown = true,
+         .processor = 3,
+         .percent = 1e12,
+         .mhz = 4000000000u,
+         .tip = L"V: Off, off\nFast: CPU 3, 100000000,0 GHz (1000000000 %)"},
+        {.modeName = L"A", .fastestKnown = false, .tip = L"V: A, off"},
+    };
+    for (const auto& c : cases) {
+        TrayTipState state = {.modeName = c.modeName,
+                              .mode = kTipDisabled,
+                              .boost = kBoostNone,
+                              .fastestKnown = c.fastestKnown,
+                              .processor = c.processor,
+                              .percent = c.percent,
+                              .mhz = c.mhz};
+        EXPECT_EQ(std::wstring(c.tip), Tip(state)) << "expected: " << c.tip;
+    }
 }
 
 // A program's name too long for 127 units gives up its end to an ellipsis, the second line stays
@@ -61,8 +131,14 @@ TEST(FormatTrayTip, ALongProgramNameIsShortenedToFit) {
     const size_t room = kTrayTipUnits - 1 - second.size() - std::wstring(L"V: Auto, on for  (HP)").size();
     for (size_t length = 1; length < 400; ++length) {
         const std::wstring name = L"g" + std::wstring(length - 1, L'a');
-        const std::wstring tip =
-            Tip({L"Auto", kTipBoosted, kTipBySchemeSwitch, name.c_str(), 0, true, 12, 100, 3400});
+        const std::wstring tip = Tip({.modeName = L"Auto",
+                                      .mode = kTipAutomatic,
+                                      .boost = kBoostBySchemeSwitch,
+                                      .program = name.c_str(),
+                                      .fastestKnown = true,
+                                      .processor = 12,
+                                      .percent = 100,
+                                      .mhz = 3400});
         const std::wstring shown = length <= room ? name : name.substr(0, room - 1) + L"\u2026";
         EXPECT_EQ(L"V: Auto, on for " + shown + L" (HP)" + second, tip) << length;
     }

@@ -233,18 +233,25 @@ TEST_F(MenuTest, RefreshFollowsTheSettingsTheLanguageShownAndTheRightToWriteSche
 // ---------------------------------------------------------------- commands
 
 TEST_F(MenuTest, MethodAndBordersCommandsStoreTheirSettingAndRedoWhatDependsOnIt) {
-    const std::vector<std::string> raise = {"GetActive", "ReadAC(B)",       "WriteAC(B, 100)",
-                                            "ReadDC(B)", "WriteDC(B, 100)", "SetActive(B)"};
-    const std::vector<std::string> lowerThenSwitch = {"GetActive",    "WriteAC(B, 5)", "WriteDC(B, 0)",
+    const std::vector<std::string> raise = {"GetActive",       "ReadAC(B)",       "WriteAC(B, 100)",
+                                            "ReadDC(B)",       "WriteDC(B, 100)", "ReadAC1(B) -> 2",
+                                            "ReadDC1(B) -> 2", "SetActive(B)"};
+    const std::vector<std::string> switchBack = {"Enumerate(0)", "GetActive", "SetActive(B)"};
+    const std::vector<std::string> lowerThenSwitch = {"Enumerate(0)", "ReadAC(B)",     "WriteAC(B, 5)",
+                                                      "ReadDC(B)",    "WriteDC(B, 0)", "GetActive",
                                                       "SetActive(B)", "GetActive",     "SetActive(HP)"};
     // One after the other: the command, the power calls that follow and whether the boost is
     // engaged after them (a method's boost is undone by the method that applied it, and done
     // again only in Full Throttle), the value stored, the checked items.
     const std::tuple<UINT, std::vector<std::string>, bool, DWORD, std::vector<UINT>> steps[] = {
-        {162, {"SetActive(B)"}, false, 1, {kAuto, 162, 177, 209}}, // the watcher engages again
+        {162, switchBack, false, 1, {kAuto, 162, 177, 209}}, // the watcher engages again
         {kFull, raise, true, 1, {kFull, 162, 177, 209}},
         {161, lowerThenSwitch, true, 0, {kFull, 161, 177, 209}},
-        {161, {"SetActive(B)", "GetActive", "SetActive(HP)"}, true, 0, {kFull, 161, 177, 209}},
+        {161,
+         {"Enumerate(0)", "GetActive", "SetActive(B)", "GetActive", "SetActive(HP)"},
+         true,
+         0,
+         {kFull, 161, 177, 209}},
         {177, {}, true, 0, {kFull, 161, 209}}, // from 5, which is on
         {177, {}, true, 1, {kFull, 161, 177, 209}},
     };

@@ -1,6 +1,11 @@
 // Engaging and undoing the boost, case by case: the starting state, the POWRPROF calls of the
-// engage and of the release, and what is left afterwards.
+// engage and of the release, and what is left afterwards; a record an earlier run left, as the
+// next start or "-restore" finds it; a refused release tried again; Windows' resets around sleep.
 #include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <thread>
 
 #include "common/names.h"
 #include "fake_power.h"
@@ -17,42 +22,92 @@ static Calls operator+(Calls a, const Calls& b) {
     return a;
 }
 
-// The minimum-state method on Balanced (5 % AC, 0 % DC), and its undoing.
-const Calls kRead = {"GetActive", "ReadAC(B)", "WriteAC(B, 100)", "ReadDC(B)", "WriteDC(B, 100)"};
-const Calls kRaise = kRead + Calls{"SetActive(B)"};
-const Calls kRestore = {"GetActive", "WriteAC(B, 5)", "WriteDC(B, 0)", "SetActive(B)"};
+// The scheme switch, and the switch back while High Performance is still active.
 const Calls kSwitch = {"GetActive", "SetActive(HP)"};
-const Calls kSwitchTwice = kSwitch + Calls{"SetActive(B)"} + kSwitch;
-const Calls kDcFailed = {"GetActive", "ReadAC(B)", "WriteAC(B, 100)", "ReadDC(B) -> 2", "SetActive(B)"};
-const Calls kRestoreAc = {"GetActive", "WriteAC(B, 5)", "SetActive(B)"};
-const Calls kReadsFailed = {"GetActive", "ReadAC(B) -> 2", "ReadDC(B) -> 2"};
-// The raised values go back into the raised scheme; the active one is applied again.
-const Calls kRestoreInPs = {"GetActive", "WriteAC(B, 5)", "WriteDC(B, 0)", "SetActive(PS)"};
-const Calls kRestoreBlind = {"GetActive -> 5", "WriteAC(B, 5)", "WriteDC(B, 0)"};
-const Calls kRaiseUndone = kRead + Calls{"SetActive(B) -> 5", "WriteAC(B, 5)", "WriteDC(B, 0)"};
-const Calls kDcRefused = {"GetActive", "WriteAC(B, 5)", "WriteDC(B, 0) -> 5", "SetActive(B)"};
+const Calls kSwitchBack = {"Enumerate(0)", "GetActive", "SetActive(B)"};
+// The minimum state on Balanced (5 % AC, 0 % DC, no class-1 values), and its undoing.
+const Calls kRead = {"GetActive",       "ReadAC(B)",       "WriteAC(B, 100)", "ReadDC(B)",
+                     "WriteDC(B, 100)", "ReadAC1(B) -> 2", "ReadDC1(B) -> 2"};
+const Calls kRaise = kRead + Calls{"SetActive(B)"};
+const Calls kRestore = {"Enumerate(0)",  "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)",
+                        "WriteDC(B, 0)", "GetActive", "SetActive(B)"};
 // Whether a scheme exists, by listing them: Balanced, High Performance, Power saver.
-const Calls kFindB = {"Enumerate(0)"};
 const Calls kFindHp = {"Enumerate(0)", "Enumerate(1)"};
 const Calls kNoHp = {"Enumerate(0)", "Enumerate(1)", "Enumerate(2) -> 259"};
-// What the next start does with a record that holds only the active scheme's re-apply, or a DC
-// value to write back.
-const Calls kReapply = kFindB + Calls{"GetActive", "SetActive(B)"};
-const Calls kDcWrittenBack = kFindB + Calls{"ReadDC(B)", "WriteDC(B, 0)", "GetActive", "SetActive(B)"};
+const Calls kDcWrittenBack = {"Enumerate(0)", "ReadDC(B)", "WriteDC(B, 0)", "GetActive", "SetActive(B)"};
+const Calls kReapply = {"Enumerate(0)", "GetActive", "SetActive(B)"};
 const Failures kGetFails = {{"GetActive", 5}}, kSetFails = {{"SetActive", 5}};
-const Failures kDcFails = {{"ReadDC", 2}}, kReadsFail = {{"ReadAC", 2}, {"ReadDC", 2}};
 
 static int s_refreshes; // menu refreshes, each of which asks whether the user may change power schemes
 
-// The state at the start, the calls of the engages and of two releases in a row, with the
-// engaged flag between them and the menu refreshes of both; then the record the releases leave
-// ("method scheme AC DC", see UndoRecord) and what the next start's replay of it calls.
+// The stored form of an undo record.
+struct Record {
+    DWORD version = 1;
+    DWORD method = 0;
+    GUID scheme = FakeSchemeGuid("B");
+    DWORD savedAc = 0xFFFFFFFF;
+    DWORD savedDc = 0xFFFFFFFF;
+    DWORD processId = 0; // the program that wrote it, and when it started
+    FILETIME created = {};
+};
+static_assert(sizeof(Record) == 44, "the stored record's size");
+
+// A stored record as "method scheme AC DC" ("-" where nothing is saved), or "none".
+static std::string Described(const wchar_t* value) {
+    Record r;
+    DWORD type = 0, size = sizeof(r);
+    if (!GetSettingValue(value, &type, &r, &size))
+        return "none";
+    auto saved = [](DWORD v) { return v == 0xFFFFFFFF ? std::string("-") : std::to_string(v); };
+    const bool wellFormed = size == sizeof(r) && type == REG_BINARY && r.version == 1;
+    const bool balanced = IsEqualGUID(r.scheme, FakeSchemeGuid("B"));
+    return std::string(wellFormed ? "" : "malformed ") + std::to_string(r.method) +
+           (balanced ? " B " : " ? ") + saved(r.savedAc) + " " + saved(r.savedDc);
+}
+// Both records: the first, and " + " the class-1 one where there is one.
+static std::string UndoRecords() {
+    const std::string class1 = Described(VELTRANA_UNDO_CLASS1_VALUE);
+    return Described(VELTRANA_UNDO_VALUE) + (class1 == "none" ? "" : " + " + class1);
+}
+static bool RestoreAtLogon() {
+    wchar_t command[600] = L"";
+    DWORD size = sizeof(command);
+    return RegGetValueW(HKEY_CURRENT_USER, VELTRANA_RUN_ONCE_KEY, VELTRANA_RUN_VALUE, RRF_RT_REG_SZ, NULL,
+                        command, &size) == ERROR_SUCCESS &&
+           wcsstr(command, L"\" -restore");
+}
+// The active scheme and the minimum states of every scheme there is, class 1 where set.
+static std::string Schemes() {
+    std::string text = "active " + g_fakeActiveScheme;
+    for (const auto& [name, states] : g_fakeSchemes)
+        text += ", " + name + " " + std::to_string(states.ac) + "/" + std::to_string(states.dc);
+    for (const auto& [name, states] : g_fakeClass1)
+        text += ", " + name + "1 " + std::to_string(states.ac) + "/" + std::to_string(states.dc);
+    return text;
+}
+static const char* const kStateNames[] = {"none",        "by scheme switch",         "by minimum state",
+                                          "by fallback", "already High Performance", "undone elsewhere",
+                                          "refused",     "release refused"};
+static std::string State() {
+    DWORD error = 0;
+    BoostState state = CurrentBoostState(&error);
+    return kStateNames[state] + (error ? " " + std::to_string(error) : "");
+}
+
+class Boost : public IsolatedRegistryTest {};
+
+// The state at the start, the calls of the engages and of two releases in a row, with the engaged
+// flag between them and the menu refreshes of both; then the records the releases leave and what
+// the next start's replay of them calls; and the schemes at the end, which hold the user's choices
+// and otherwise their starting values.
 struct Case {
     const char* name;
     DWORD method = 0;
     const char* missing = nullptr;   // a scheme this machine lacks
     const char* active = "B";        // the scheme active at the start
+    MinimumStates class1 = {0, 0};   // Balanced's class-1 values, where {0, 0} stands for none
     const char* userPicks = nullptr; // the scheme the user activates while boosted
+    DWORD userSetsAc = 0;            // and the AC value the user gives Balanced meanwhile (0: none)
     int engages = 1;
     Failures atEngage = {}, atRelease = {};
     Calls engage = {};
@@ -67,13 +122,13 @@ const Case kCases[] = {
     {.name = "scheme switch and back",
      .engage = kSwitch,
      .engaged = true,
-     .release = {"SetActive(B)"},
+     .release = kSwitchBack,
      .refreshes = 2},
-    {.name = "user picked Power saver",
+    {.name = "user picked Power saver: it stays",
      .userPicks = "PS",
      .engage = kSwitch,
      .engaged = true,
-     .release = {"SetActive(B)"},
+     .release = {"Enumerate(0)", "GetActive"},
      .refreshes = 2},
     {.name = "High Performance already active", .active = "HP", .engage = {"GetActive"}},
     {.name = "GetActive fails", .atEngage = kGetFails, .engage = {"GetActive -> 5"}},
@@ -96,35 +151,60 @@ const Case kCases[] = {
      .engaged = true,
      .release = kRestore,
      .refreshes = 2},
+    {.name = "class-1 values raised and restored too",
+     .method = 1,
+     .class1 = {30, 20},
+     .engage = {"GetActive", "ReadAC(B)", "WriteAC(B, 100)", "ReadDC(B)", "WriteDC(B, 100)", "ReadAC1(B)",
+                "WriteAC1(B, 100)", "ReadDC1(B)", "WriteDC1(B, 100)", "SetActive(B)"},
+     .engaged = true,
+     .release = {"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)", "WriteDC(B, 0)", "ReadAC1(B)",
+                 "WriteAC1(B, 30)", "ReadDC1(B)", "WriteDC1(B, 20)", "GetActive", "SetActive(B)"},
+     .refreshes = 2},
+    {.name = "user set AC to 50 %: it stays",
+     .method = 1,
+     .userSetsAc = 50,
+     .engage = kRaise,
+     .engaged = true,
+     .release = {"Enumerate(0)", "ReadAC(B)", "ReadDC(B)", "WriteDC(B, 0)", "GetActive", "SetActive(B)"},
+     .refreshes = 2},
     {.name = "DC read fails",
      .method = 1,
-     .atEngage = kDcFails,
-     .engage = kDcFailed,
+     .atEngage = {{"ReadDC", 2}},
+     .engage = {"GetActive", "ReadAC(B)", "WriteAC(B, 100)", "ReadDC(B) -> 2", "ReadAC1(B) -> 2",
+                "ReadDC1(B) -> 2", "SetActive(B)"},
      .engaged = true,
-     .release = kRestoreAc,
+     .release = {"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "GetActive", "SetActive(B)"},
      .refreshes = 2},
     {.name = "AC raise refused: AC is not written back",
      .method = 1,
      .atEngage = {{"WriteAC", 5}},
      .engage = {"GetActive", "ReadAC(B)", "WriteAC(B, 100) -> 5", "ReadDC(B)", "WriteDC(B, 100)",
-                "SetActive(B)"},
+                "ReadAC1(B) -> 2", "ReadDC1(B) -> 2", "SetActive(B)"},
      .engaged = true,
-     .release = {"GetActive", "WriteDC(B, 0)", "SetActive(B)"},
+     .release = {"Enumerate(0)", "ReadDC(B)", "WriteDC(B, 0)", "GetActive", "SetActive(B)"},
      .refreshes = 2},
-    {.name = "both reads fail", .method = 1, .atEngage = kReadsFail, .engage = kReadsFailed},
-    {.name = "user switched after the raise",
+    {.name = "both reads fail",
+     .method = 1,
+     .atEngage = {{"ReadAC", 2}, {"ReadDC", 2}},
+     .engage = {"GetActive", "ReadAC(B) -> 2", "ReadDC(B) -> 2", "ReadAC1(B) -> 2", "ReadDC1(B) -> 2"}},
+    {.name = "user switched after the raise: the raised scheme is restored, the user's stays active",
      .method = 1,
      .userPicks = "PS",
      .engage = kRaise,
      .engaged = true,
-     .release = kRestoreInPs,
+     .release = {"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)", "WriteDC(B, 0)", "GetActive",
+                 "SetActive(PS)"},
      .refreshes = 2},
-    {.name = "final SetActive fails", .method = 1, .atEngage = kSetFails, .engage = kRaiseUndone},
+    {.name = "final SetActive fails: the values go back, with nothing to apply",
+     .method = 1,
+     .atEngage = kSetFails,
+     .engage = kRead + Calls{"SetActive(B) -> 5", "Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)",
+                             "WriteDC(B, 0)"}},
     {.name = "scheme switch twice",
      .engages = 2,
-     .engage = kSwitchTwice,
+     .engage = kSwitch + kSwitchBack + kSwitch,
      .engaged = true,
-     .release = {"SetActive(B)"},
+     .release = kSwitchBack,
      .refreshes = 4},
     {.name = "minimum state twice",
      .method = 1,
@@ -140,16 +220,17 @@ const Case kCases[] = {
      .atRelease = kSetFails,
      .engage = kSwitch,
      .engaged = true,
-     .release = {"SetActive(B) -> 5"},
+     .release = {"Enumerate(0)", "GetActive", "SetActive(B) -> 5"},
      .refreshes = 2,
      .left = "0 B - -",
-     .replay = kReapply},
+     .replay = kSwitchBack},
     {.name = "GetActive fails at release",
      .method = 1,
      .atRelease = kGetFails,
      .engage = kRaise,
      .engaged = true,
-     .release = kRestoreBlind,
+     .release = {"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)", "WriteDC(B, 0)",
+                 "GetActive -> 5"},
      .refreshes = 2,
      .left = "1 B - -",
      .replay = kReapply},
@@ -158,49 +239,37 @@ const Case kCases[] = {
      .atRelease = {{"WriteDC", 5}},
      .engage = kRaise,
      .engaged = true,
-     .release = kDcRefused,
+     .release = {"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)", "WriteDC(B, 0) -> 5", "GetActive",
+                 "SetActive(B)"},
      .refreshes = 2,
      .left = "1 B - 0",
      .replay = kDcWrittenBack},
+    {.name = "class-1 DC write-back refused: its own record keeps it",
+     .method = 1,
+     .class1 = {30, 20},
+     .atRelease = {{"WriteDC1", 5}},
+     .engage = {"GetActive", "ReadAC(B)", "WriteAC(B, 100)", "ReadDC(B)", "WriteDC(B, 100)", "ReadAC1(B)",
+                "WriteAC1(B, 100)", "ReadDC1(B)", "WriteDC1(B, 100)", "SetActive(B)"},
+     .engaged = true,
+     .release = {"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)", "WriteDC(B, 0)", "ReadAC1(B)",
+                 "WriteAC1(B, 30)", "ReadDC1(B)", "WriteDC1(B, 20) -> 5", "GetActive", "SetActive(B)"},
+     .refreshes = 2,
+     .left = "1 B - - + 1 B - 20",
+     .replay =
+         kReapply + Calls{"Enumerate(0)", "ReadDC1(B)", "WriteDC1(B, 20)", "GetActive", "SetActive(B)"}},
     // The second engage's release is refused, and so is finishing it: no new boost overwrites
     // the record.
     {.name = "engaged again while Windows refuses the write-back",
      .method = 1,
      .engages = 2,
      .atEngage = {{"WriteDC(B, 0)", 5}},
-     .engage = kRaise + kDcRefused + kFindB + Calls{"ReadDC(B)", "WriteDC(B, 0) -> 5"},
+     .engage = kRaise + Calls{"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)", "WriteDC(B, 0) -> 5",
+                              "GetActive", "SetActive(B)", "Enumerate(0)", "ReadDC(B)", "WriteDC(B, 0) -> 5",
+                              "GetActive", "SetActive(B)"},
      .refreshes = 2,
      .left = "1 B - 0",
      .replay = kDcWrittenBack},
 };
-
-// The minimum states of every scheme there is.
-static std::string Schemes() {
-    std::string text;
-    for (const auto& [name, states] : g_fakeSchemes)
-        text += name + " " + std::to_string(states.ac) + "/" + std::to_string(states.dc) + " ";
-    return text;
-}
-
-// What a later start would undo, at each change the boost makes: "method scheme AC DC" of the
-// stored record ("-" where nothing was saved yet), or "none".
-static std::string UndoRecord() {
-    DWORD f[16], type = 0, size = sizeof(f);
-    if (!GetSettingValue(VELTRANA_UNDO_VALUE, &type, f, &size))
-        return "none";
-    auto saved = [](DWORD v) { return v == 0xFFFFFFFF ? std::string("-") : std::to_string(v); };
-    return std::string(size == 44 && type == REG_BINARY && f[0] == 1 ? "" : "malformed ") +
-           std::to_string(f[1]) + (f[2] == 0x381B4222 ? " B " : " ? ") + saved(f[6]) + " " + saved(f[7]);
-}
-static bool RestoreAtLogon() {
-    wchar_t command[600] = L"";
-    DWORD size = sizeof(command);
-    return RegGetValueW(HKEY_CURRENT_USER, VELTRANA_RUN_ONCE_KEY, VELTRANA_RUN_VALUE, RRF_RT_REG_SZ, NULL,
-                        command, &size) == ERROR_SUCCESS &&
-           wcsstr(command, L"\" -restore");
-}
-
-class Boost : public IsolatedRegistryTest {};
 
 TEST_F(Boost, EngageAndReleaseByEveryMethodAndFailure) {
     for (const Case& c : kCases) {
@@ -208,11 +277,14 @@ TEST_F(Boost, EngageAndReleaseByEveryMethodAndFailure) {
         UseFakePower();
         if (c.missing)
             g_fakeSchemes.erase(c.missing);
-        const std::string schemes = Schemes();
+        if (c.class1.ac)
+            g_fakeClass1["B"] = c.class1;
         s_refreshes = 0;
         g_boostMethod = c.method;
         g_power.CanUserWritePwrScheme = []() -> BOOLEAN { return ++s_refreshes != 0; };
         g_fakeActiveScheme = c.active;
+        // What the schemes hold at the end: the start, with the user's choices.
+        std::string expected = Schemes();
         g_fakePowerFailures = c.atEngage;
         for (int i = 0; i < c.engages; ++i)
             EngageBoost();
@@ -220,57 +292,78 @@ TEST_F(Boost, EngageAndReleaseByEveryMethodAndFailure) {
         EXPECT_EQ(c.engaged, g_engaged != 0);
         if (c.userPicks)
             g_fakeActiveScheme = c.userPicks;
+        if (c.userSetsAc)
+            g_fakeSchemes["B"].ac = c.userSetsAc;
+        if (c.userPicks || c.userSetsAc) {
+            MinimumStates boosted = g_fakeSchemes["B"];
+            g_fakeSchemes["B"] = {c.userSetsAc ? c.userSetsAc : 5, 0};
+            expected = Schemes();
+            g_fakeSchemes["B"] = boosted;
+        }
         g_fakePowerFailures = c.atRelease;
         ReleaseBoost();
         ReleaseBoost();
         EXPECT_EQ(c.release, TakePowerCalls());
         EXPECT_FALSE(g_engaged);
         EXPECT_EQ(c.refreshes, s_refreshes);
-        EXPECT_EQ(c.left, UndoRecord());
+        EXPECT_EQ(c.left, UndoRecords());
         EXPECT_EQ(c.left != "none", RestoreAtLogon());
-        // The next start, when Windows no longer refuses.
+        // The next start, when Windows no longer refuses: the RunOnce value goes with the records.
         g_fakePowerFailures.clear();
-        EXPECT_EQ(DWORD(ERROR_SUCCESS), ReplayUndoRecord());
+        UndoLeftBoost();
         EXPECT_EQ(c.replay, TakePowerCalls());
-        EXPECT_EQ("none", UndoRecord());
-        // Every scheme holds its starting values again, and every GUID was freed once.
-        EXPECT_EQ(schemes, Schemes());
+        EXPECT_EQ("none", State());
+        EXPECT_EQ("none", UndoRecords());
+        EXPECT_FALSE(RestoreAtLogon());
+        EXPECT_EQ(expected, Schemes());
         EXPECT_EQ(size_t(0), OutstandingSchemeGuids());
         EXPECT_EQ(0, StrayGuidFrees());
     }
 }
 
 static PowerFunctions s_fake; // behind the spies below
-static Calls s_seen;          // the record at each change
+static Calls s_seen;          // the records at each change
 struct Spy {
     static DWORD WINAPI Set(HKEY r, const GUID* s) {
-        s_seen.push_back(UndoRecord());
+        s_seen.push_back(UndoRecords());
         return s_fake.PowerSetActiveScheme(r, s);
     }
     template <bool ac>
     static DWORD WINAPI Write(HKEY r, const GUID* s, const GUID* g, const GUID* v, DWORD x) {
-        s_seen.push_back(UndoRecord());
+        s_seen.push_back(UndoRecords());
         return (ac ? s_fake.PowerWriteACValueIndex : s_fake.PowerWriteDCValueIndex)(r, s, g, v, x);
     }
 };
 
 // The record is written before each change (for the minimum state, each saved value before its
-// write), and deleted only after the release has restored everything; meanwhile a RunOnce entry
-// restores at the next logon, whether or not the program starts with Windows.
+// write), and deleted only after the release has restored everything. Meanwhile a RunOnce value
+// restores at the next logon, unless Windows starts the program anyway (Start with Windows on,
+// and not turned off in Task Manager).
 TEST_F(Boost, UndoRecordPrecedesEveryChangeAndGoesAfterTheRelease) {
     const Calls kRaised = {"1 B 5 -", "1 B 5 0", "1 B 5 0"}, kRestored = {"1 B 5 0", "1 B 5 0", "1 B 5 0"};
     const struct {
         DWORD method;
-        const char* missing;
+        const char* missing = nullptr;
+        const char* startup = "off"; // Start with Windows: off, on, or on but off in Task Manager
         Calls engage, release;
-    } cases[] = {{0, nullptr, {"0 B - -"}, {"0 B - -"}},
-                 {1, nullptr, kRaised, kRestored},
-                 {0, "HP", Calls{"0 B - -"} + kRaised, kRestored}};
+        bool restoreAtLogon = true;
+    } cases[] = {
+        {.method = 0, .engage = {"0 B - -"}, .release = {"0 B - -"}},
+        {.method = 1, .engage = kRaised, .release = kRestored},
+        {.method = 0, .missing = "HP", .engage = Calls{"0 B - -"} + kRaised, .release = kRestored},
+        {.method = 1, .startup = "on", .engage = kRaised, .release = kRestored, .restoreAtLogon = false},
+        {.method = 0, .startup = "off in Task Manager", .engage = {"0 B - -"}, .release = {"0 B - -"}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE("method " + std::to_string(c.method) + (c.missing ? " without High Performance" : ""));
+        SCOPED_TRACE("method " + std::to_string(c.method) + (c.missing ? " without High Performance" : "") +
+                     ", Start with Windows " + c.startup);
         UseFakePower();
         if (c.missing)
             g_fakeSchemes.erase(c.missing);
+        SetStartWithWindows(strcmp(c.startup, "off") != 0);
+        const BYTE turnedOff[12] = {0x03};
+        if (strcmp(c.startup, "off in Task Manager") == 0)
+            RegSetKeyValueW(HKEY_CURRENT_USER, VELTRANA_STARTUP_APPROVED_KEY, VELTRANA_RUN_VALUE, REG_BINARY,
+                            turnedOff, sizeof(turnedOff));
         g_boostMethod = c.method;
         s_fake = g_power;
         g_power.PowerSetActiveScheme = Spy::Set;
@@ -279,72 +372,80 @@ TEST_F(Boost, UndoRecordPrecedesEveryChangeAndGoesAfterTheRelease) {
         s_seen.clear();
         EngageBoost();
         EXPECT_EQ(c.engage, s_seen);
-        EXPECT_TRUE(RestoreAtLogon());
+        EXPECT_EQ(c.restoreAtLogon, RestoreAtLogon());
         s_seen.clear();
         ReleaseBoost();
         EXPECT_EQ(c.release, s_seen);
-        EXPECT_EQ("none", UndoRecord());
+        EXPECT_EQ("none", UndoRecords());
         EXPECT_FALSE(RestoreAtLogon());
     }
+    SetStartWithWindows(false);
 }
 
-// A record that an earlier run left, as the next start or "-restore" finds it: the record, the
-// machine by then, and what the replay calls and returns. The record stays, with the restore at
-// the next logon that Windows deleted before it ran "-restore", only when a call was refused.
+// A record that an earlier run left, as "-restore" finds it at the next logon: the records, the
+// machine by then, and what the replay calls, returns and leaves. Windows deleted the RunOnce value
+// before it ran "-restore", which never writes it again.
 struct Replay {
     const char* name;
-    DWORD type = REG_BINARY, size = 44, version = 1, method = 0;
-    const char* scheme = "B";
-    DWORD ac = 0xFFFFFFFF, dc = 0xFFFFFFFF;
-    bool writerIdReused = false; // its process id now names another process, started later
+    Record record = {};
+    DWORD type = REG_BINARY, size = 44;
+    Record class1 = {.version = 0}; // version 0: no class-1 record
+    bool writerIdReused = false;    // the writer's process id now names another process, started later
     const char* active = "HP";
     MinimumStates balanced = {100, 100};
     Failures failures = {};
     Calls calls = {};
     DWORD result = ERROR_SUCCESS;
+    std::string left = "none";
 };
 
 const Replay kReplays[] = {
     {.name = "a record of another type", .type = REG_DWORD, .size = 4},
     {.name = "a record of 3 bytes", .size = 3},
-    {.name = "a record of an unknown version", .version = 2},
-    {.name = "a record of an unknown method", .method = 2},
-    {.name = "High Performance still active: back to Balanced", .calls = kReapply},
+    {.name = "a record of an unknown version", .record = {.version = 2}},
+    {.name = "a record of an unknown method", .record = {.method = 2}},
+    {.name = "High Performance still active: back to Balanced", .calls = kSwitchBack},
     {.name = "the recorded scheme is gone",
-     .scheme = "?",
+     .record = {.scheme = FakeSchemeGuid("?")},
      .calls = {"Enumerate(0)", "Enumerate(1)", "Enumerate(2)", "Enumerate(3) -> 259"}},
-    {.name = "the user chose Power saver since", .active = "PS", .calls = kFindB + Calls{"GetActive"}},
+    {.name = "the user chose Power saver since", .active = "PS", .calls = {"Enumerate(0)", "GetActive"}},
     {.name = "both minimum states written back",
-     .method = 1,
-     .ac = 5,
-     .dc = 0,
+     .record = {.method = 1, .savedAc = 5, .savedDc = 0},
      .active = "B",
-     .calls = kFindB +
-              Calls{"ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)", "WriteDC(B, 0)", "GetActive", "SetActive(B)"}},
+     .calls = kRestore},
     {.name = "the user set AC to 50 % since",
-     .method = 1,
-     .ac = 5,
-     .dc = 0,
+     .record = {.method = 1, .savedAc = 5, .savedDc = 0},
      .active = "B",
      .balanced = {50, 100},
-     .calls = kFindB + Calls{"ReadAC(B)", "ReadDC(B)", "WriteDC(B, 0)", "GetActive", "SetActive(B)"}},
+     .calls = {"Enumerate(0)", "ReadAC(B)", "ReadDC(B)", "WriteDC(B, 0)", "GetActive", "SetActive(B)"}},
+    {.name = "a class-1 record beside the first",
+     .record = {.method = 1, .savedAc = 5, .savedDc = 0},
+     .class1 = {.method = 1, .savedAc = 30, .savedDc = 20},
+     .active = "B",
+     .calls = kRestore + Calls{"Enumerate(0)", "ReadAC1(B)", "WriteAC1(B, 30)", "ReadDC1(B)",
+                               "WriteDC1(B, 20)", "GetActive", "SetActive(B)"}},
+    {.name = "a class-1 record of the scheme switch", .class1 = {.method = 0}, .calls = kSwitchBack},
     {.name = "Windows refuses the switch back",
      .failures = kSetFails,
-     .calls = kFindB + Calls{"GetActive", "SetActive(B) -> 5"},
-     .result = 5},
-    {.name = "Windows refuses a write-back",
-     .method = 1,
-     .ac = 5,
-     .dc = 0,
+     .calls = {"Enumerate(0)", "GetActive", "SetActive(B) -> 5"},
+     .result = 5,
+     .left = "0 B - -"},
+    {.name = "Windows refuses a write-back: the rest is done",
+     .record = {.method = 1, .savedAc = 5, .savedDc = 0},
      .active = "B",
      .failures = {{"WriteDC", 5}},
-     .calls = kFindB + Calls{"ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)", "WriteDC(B, 0) -> 5"},
-     .result = 5},
+     .calls = {"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)", "WriteDC(B, 0) -> 5", "GetActive",
+               "SetActive(B)"},
+     .result = 5,
+     .left = "1 B - 0"},
     {.name = "the schemes cannot be listed",
      .failures = {{"Enumerate", 21}},
      .calls = {"Enumerate(0) -> 21"},
-     .result = 21},
-    {.name = "its process id now names another running process", .writerIdReused = true, .calls = kReapply},
+     .result = 21,
+     .left = "0 B - -"},
+    {.name = "its process id now names another running process",
+     .writerIdReused = true,
+     .calls = kSwitchBack},
 };
 
 TEST_F(Boost, ReplayUndoesWhatARecordLeftAndKeepsWhatTheUserChoseSince) {
@@ -363,27 +464,126 @@ TEST_F(Boost, ReplayUndoesWhatARecordLeftAndKeepsWhatTheUserChoseSince) {
         UseFakePower();
         g_fakeActiveScheme = r.active;
         g_fakeSchemes["B"] = r.balanced;
+        g_fakeClass1["B"] = {100, 100};
         g_fakePowerFailures = r.failures;
-        // version, method, scheme, AC, DC, process id and start; no writer unless an id was reused
-        DWORD record[11] = {r.version, r.method, 0, 0, 0, 0, r.ac, r.dc, 0, 0, 0};
-        const GUID scheme = FakeSchemeGuid(r.scheme);
-        memcpy(&record[2], &scheme, sizeof(scheme));
+        Record record = r.record;
         if (r.writerIdReused) {
-            record[8] = other.dwProcessId;
-            record[9] = otherStart.dwLowDateTime + 1;
-            record[10] = otherStart.dwHighDateTime;
+            record.processId = other.dwProcessId;
+            record.created = otherStart;
+            ++record.created.dwLowDateTime;
         }
-        PutSettingValue(VELTRANA_UNDO_VALUE, r.type, record, r.size);
-        const std::string stored = UndoRecord();
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, VELTRANA_RUN_ONCE_KEY, VELTRANA_RUN_VALUE); // as Windows does
+        PutSettingValue(VELTRANA_UNDO_VALUE, r.type, &record, r.size);
+        if (r.class1.version)
+            PutSettingValue(VELTRANA_UNDO_CLASS1_VALUE, REG_BINARY, &r.class1, sizeof(r.class1));
         EXPECT_EQ(r.result, ReplayUndoRecord());
         EXPECT_EQ(r.calls, TakePowerCalls());
-        EXPECT_EQ(r.result ? stored : "none", UndoRecord());
-        EXPECT_EQ(r.result != ERROR_SUCCESS, RestoreAtLogon());
+        EXPECT_EQ(r.left, UndoRecords());
+        EXPECT_FALSE(RestoreAtLogon());
         EXPECT_EQ(size_t(0), OutstandingSchemeGuids());
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, VELTRANA_SETTINGS_KEY, VELTRANA_UNDO_VALUE);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, VELTRANA_SETTINGS_KEY, VELTRANA_UNDO_CLASS1_VALUE);
     }
     TerminateProcess(other.hProcess, 0);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(other.hProcess, 10000));
     CloseHandle(other.hProcess);
     CloseHandle(other.hThread);
+}
+
+// Whether another thread could take the replay mutex now.
+static DWORD ReplayMutexWait() {
+    DWORD waited = WAIT_FAILED;
+    std::thread([&] {
+        HANDLE mutex = CreateMutexW(NULL, FALSE, VELTRANA_REPLAY_MUTEX);
+        waited = WaitForSingleObject(mutex, 0);
+        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
+            ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    }).join();
+    return waited;
+}
+
+// A run killed while it replayed abandons the mutex: the next one still replays, and frees it.
+TEST_F(Boost, AReplayAfterAnAbandonedOneReplaysAndFreesTheMutex) {
+    UseFakePower();
+    g_fakeActiveScheme = "HP";
+    Record record = {};
+    PutSettingValue(VELTRANA_UNDO_VALUE, REG_BINARY, &record, sizeof(record));
+    HANDLE holder = NULL;
+    std::thread([&] {
+        holder = CreateMutexW(NULL, TRUE, VELTRANA_REPLAY_MUTEX); // and ends without releasing it
+    }).join();
+    EXPECT_EQ(DWORD(ERROR_SUCCESS), ReplayUndoRecord());
+    EXPECT_EQ(kSwitchBack, TakePowerCalls()) << "the replay after an abandoned one replayed";
+    EXPECT_EQ(DWORD(WAIT_OBJECT_0), ReplayMutexWait()) << "the replay after an abandoned one freed the mutex";
+    CloseHandle(holder);
+}
+
+// What Windows refused to undo, at the release or at the start's replay, is tried again by the
+// slow pass every eighth time (no sooner: no busy loop), and no engage boosts over it meanwhile; the
+// state names the refusal until the retry succeeds.
+TEST_F(Boost, ARefusedUndoIsTriedAgainAndNeverBoostedOver) {
+    for (const char* refused : {"at the release", "at the start's replay"}) {
+        SCOPED_TRACE(refused);
+        UseFakePower();
+        g_boostMethod = 1;
+        if (strcmp(refused, "at the release") == 0) {
+            EngageBoost();
+            g_fakePowerFailures = {{"WriteDC", 5}};
+            ReleaseBoost();
+        } else {
+            Record record = {.method = 1, .savedAc = 5, .savedDc = 0};
+            PutSettingValue(VELTRANA_UNDO_VALUE, REG_BINARY, &record, sizeof(record));
+            g_fakeSchemes["B"] = {100, 100};
+            g_fakePowerFailures = {{"WriteDC", 5}};
+            UndoLeftBoost();
+        }
+        EXPECT_EQ("release refused 5", State());
+        EXPECT_EQ("1 B - 0", UndoRecords());
+        TakePowerCalls();
+        EngageBoost();
+        EXPECT_FALSE(g_engaged);
+        EXPECT_EQ("refused 5", State());
+        EXPECT_EQ("1 B - 0", UndoRecords()) << "an engage boosted over the refused undo";
+        ReleaseBoost();
+        EXPECT_EQ("release refused 5", State());
+        g_fakePowerFailures.clear();
+        TakePowerCalls();
+        for (int pass = 1; pass < 8; ++pass)
+            RetryRefusedRelease();
+        EXPECT_EQ(Calls{}, TakePowerCalls()) << "tried again within seven passes";
+        RetryRefusedRelease();
+        EXPECT_EQ(kDcWrittenBack, TakePowerCalls());
+        EXPECT_EQ("none", State());
+        EXPECT_EQ("none", UndoRecords());
+        EXPECT_EQ(DWORD(5), g_fakeSchemes["B"].ac);
+        EXPECT_EQ(DWORD(0), g_fakeSchemes["B"].dc);
+    }
+}
+
+// A scheme switched back by Windows around sleep and resume is switched to High Performance again,
+// at most three times a minute; a switch at any other time is the user's: it is kept, the state
+// says so, and the release switches nothing back.
+TEST_F(Boost, WindowsResetsAroundSleepAreAnsweredOthersChoicesKept) {
+    UseFakePower();
+    g_boostMethod = 0;
+    EngageBoost();
+    g_fakeActiveScheme = "PS";
+    TakePowerCalls();
+    CheckBoostInForce();
+    EXPECT_EQ("undone elsewhere", State());
+    EXPECT_EQ("none", UndoRecords());
+    ReleaseBoost();
+    EXPECT_EQ(Calls{"GetActive"}, TakePowerCalls());
+    EXPECT_EQ("active PS", Schemes().substr(0, 9));
+    for (int sleep = 1; sleep <= 4; ++sleep) {
+        SCOPED_TRACE("sleep " + std::to_string(sleep) + " in a minute");
+        g_fakeActiveScheme = "B";
+        EngageBoost();
+        OnSystemSuspend();
+        g_fakeActiveScheme = "B"; // Windows' own plan again
+        OnSystemResume();
+        EXPECT_EQ(sleep <= 3 ? "active HP" : "active B,", Schemes().substr(0, 9));
+        EXPECT_EQ(sleep <= 3 ? "by scheme switch" : "undone elsewhere", State());
+        ReleaseBoost();
+    }
 }

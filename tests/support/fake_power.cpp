@@ -7,6 +7,7 @@
 
 std::string g_fakeActiveScheme;
 std::map<std::string, MinimumStates> g_fakeSchemes;
+std::map<std::string, MinimumStates> g_fakeClass1;
 std::map<std::string, DWORD> g_fakePowerFailures;
 BOOLEAN g_fakeUserMayWriteSchemes;
 ProcessorReading g_fakeReadings[kMaxProcessors];
@@ -26,6 +27,7 @@ const GUID kSchemes[] = {
 const char* const kNames[] = {"B", "HP", "PS"};
 const GUID kSubgroup = {0x54533251, 0x82BE, 0x4824, {0x96, 0xC1, 0x47, 0xB6, 0x0B, 0x74, 0x0D, 0x00}};
 const GUID kMinimum = {0x893DEE8E, 0x2BEF, 0x41E0, {0x89, 0xC6, 0xB5, 0x5D, 0x09, 0x29, 0x96, 0x4C}};
+const GUID kMinimum1 = {0x893DEE8E, 0x2BEF, 0x41E0, {0x89, 0xC6, 0xB5, 0x5D, 0x09, 0x29, 0x96, 0x4D}};
 
 std::string Name(const GUID* scheme) {
     for (int i = 0; i < 3; ++i)
@@ -36,7 +38,7 @@ std::string Name(const GUID* scheme) {
 
 // Logs the call and returns the failure set for it, if any: for this very call ("ReadAC(HP)"),
 // else for every call of the function ("ReadAC").
-DWORD Call(const char* function, const std::string& arguments) {
+DWORD Call(const std::string& function, const std::string& arguments) {
     auto failure = g_fakePowerFailures.find(function + arguments);
     if (failure == g_fakePowerFailures.end())
         failure = g_fakePowerFailures.find(function);
@@ -76,31 +78,40 @@ DWORD WINAPI SetActive(HKEY, const GUID* scheme) {
     return result;
 }
 
-bool RightSetting(const GUID* subgroup, const GUID* setting) {
-    return subgroup && setting && !memcmp(subgroup, &kSubgroup, 16) && !memcmp(setting, &kMinimum, 16);
+// The minimum state of class 0 ("") or class 1 ("1"); null for any other setting.
+const char* Class(const GUID* subgroup, const GUID* setting) {
+    if (!subgroup || !setting || memcmp(subgroup, &kSubgroup, 16))
+        return nullptr;
+    return !memcmp(setting, &kMinimum, 16) ? "" : !memcmp(setting, &kMinimum1, 16) ? "1" : nullptr;
 }
 
 template <bool ac>
 DWORD WINAPI Read(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting, DWORD* value) {
-    DWORD result = Call(ac ? "ReadAC" : "ReadDC", "(" + Name(scheme) + ")");
-    if (result == ERROR_SUCCESS && !RightSetting(subgroup, setting))
+    const char* c = Class(subgroup, setting);
+    DWORD result = Call(std::string(ac ? "ReadAC" : "ReadDC") + (c ? c : "?"), "(" + Name(scheme) + ")");
+    if (result == ERROR_SUCCESS && !c)
         result = Refuse(ERROR_INVALID_PARAMETER);
-    if (result == ERROR_SUCCESS && !Exists(scheme))
+    auto& states = c && *c ? g_fakeClass1 : g_fakeSchemes;
+    if (result == ERROR_SUCCESS && (!Exists(scheme) || !states.count(Name(scheme))))
         result = Refuse(ERROR_FILE_NOT_FOUND);
     if (result == ERROR_SUCCESS)
-        *value = ac ? g_fakeSchemes[Name(scheme)].ac : g_fakeSchemes[Name(scheme)].dc;
+        *value = ac ? states[Name(scheme)].ac : states[Name(scheme)].dc;
     return result;
 }
 
+// Writes a class-1 value even where the scheme had none, as Windows does.
 template <bool ac>
 DWORD WINAPI Write(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting, DWORD value) {
-    DWORD result = Call(ac ? "WriteAC" : "WriteDC", "(" + Name(scheme) + ", " + std::to_string(value) + ")");
-    if (result == ERROR_SUCCESS && !RightSetting(subgroup, setting))
+    const char* c = Class(subgroup, setting);
+    DWORD result = Call(std::string(ac ? "WriteAC" : "WriteDC") + (c ? c : "?"),
+                        "(" + Name(scheme) + ", " + std::to_string(value) + ")");
+    if (result == ERROR_SUCCESS && !c)
         result = Refuse(ERROR_INVALID_PARAMETER);
     if (result == ERROR_SUCCESS && !Exists(scheme))
         result = Refuse(ERROR_FILE_NOT_FOUND);
+    auto& states = c && *c ? g_fakeClass1 : g_fakeSchemes;
     if (result == ERROR_SUCCESS)
-        (ac ? g_fakeSchemes[Name(scheme)].ac : g_fakeSchemes[Name(scheme)].dc) = value;
+        (ac ? states[Name(scheme)].ac : states[Name(scheme)].dc) = value;
     return result;
 }
 
@@ -154,6 +165,7 @@ void UseFakePower() {
                Read<false>, Enumerate, PowerInformation, MayWriteSchemes};
     g_fakeActiveScheme = "B";
     g_fakeSchemes = {{"B", {5, 0}}, {"HP", {100, 100}}, {"PS", {5, 5}}};
+    g_fakeClass1.clear();
     g_fakePowerFailures.clear();
     g_fakeUserMayWriteSchemes = TRUE;
     for (DWORD i = 0; i < kMaxProcessors; ++i)

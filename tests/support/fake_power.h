@@ -13,10 +13,10 @@
 #include "icon/painter.h"
 
 // Resets to: Balanced ("B", minimum states AC 5 / DC 0) active, High Performance ("HP",
-// 100/100) and Power saver ("PS", 5/5); no failures; an empty log; the user may write schemes;
-// every processor at full clock. Also clears the engaged boost's bookkeeping of GUIDs.
-// A scheme erased from g_fakeSchemes does not exist: it is not enumerated, and every call
-// that names it fails with ERROR_FILE_NOT_FOUND.
+// 100/100) and Power saver ("PS", 5/5), none with class-1 values; no failures; an empty log; the user may
+// write schemes; every processor at full clock. Also clears the engaged boost's bookkeeping of GUIDs. A
+// scheme erased from g_fakeSchemes does not exist: it is not enumerated, and every call that names it fails
+// with ERROR_FILE_NOT_FOUND.
 void UseFakePower();
 
 struct MinimumStates {
@@ -24,6 +24,8 @@ struct MinimumStates {
 };
 extern std::string g_fakeActiveScheme;                     // "B", "HP" or "PS"
 extern std::map<std::string, MinimumStates> g_fakeSchemes; // by scheme name
+// The minimum states of efficiency class 1, of the schemes that have them (none at the reset).
+extern std::map<std::string, MinimumStates> g_fakeClass1;
 // The error a call fails with, by the call as logged ("SetActive(HP)") or by the function
 // ("GetActive", "SetActive", "ReadAC", "ReadDC", "WriteAC", "WriteDC", "Enumerate").
 extern std::map<std::string, DWORD> g_fakePowerFailures;
@@ -35,7 +37,8 @@ extern LONG g_fakeReadingStatus;                        // its NTSTATUS
 GUID FakeSchemeGuid(const std::string& name);
 
 // The calls made since the last look, e.g. "GetActive", "SetActive(HP)", "WriteAC(B, 100)",
-// "Enumerate(0)" (the index asked for), each followed by " -> N" when it failed with N.
+// "ReadDC1(B)" (class 1), "Enumerate(0)" (the index asked for), each followed by " -> N" when it
+// failed with N.
 std::vector<std::string> TakePowerCalls();
 // Scheme GUIDs handed out by PowerGetActiveScheme and not freed yet, and frees of anything
 // else (a double free, or a pointer never handed out).

@@ -129,10 +129,12 @@ TEST_F(ProcessScan, WatchedProgramKeepsTheBoostWhileAnyCopyRuns) {
         CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, mode, MF_BYCOMMAND);
         EXPECT_EQ(mode == IDM_AUTOMATIC ? "released" : "3 9 engaged", Pass()) << mode;
     }
-    EXPECT_EQ((Calls{"GetActive", "SetActive(HP)", "SetActive(B)", "GetActive", "ReadAC(B)",
-                     "WriteAC(B, 100)", "ReadDC(B)", "WriteDC(B, 100)", "SetActive(B)", "GetActive",
-                     "WriteAC(B, 5)", "WriteDC(B, 0)", "SetActive(B)"}),
-              TakePowerCalls());
+    EXPECT_EQ(
+        (Calls{"GetActive",       "SetActive(HP)",   "Enumerate(0)",    "GetActive",    "SetActive(B)",
+               "GetActive",       "ReadAC(B)",       "WriteAC(B, 100)", "ReadDC(B)",    "WriteDC(B, 100)",
+               "ReadAC1(B) -> 2", "ReadDC1(B) -> 2", "SetActive(B)",    "Enumerate(0)", "ReadAC(B)",
+               "WriteAC(B, 5)",   "ReadDC(B)",       "WriteDC(B, 0)",   "GetActive",    "SetActive(B)"}),
+        TakePowerCalls());
 }
 
 // Paths match as Windows compares file names: in any letter case ("d:\games\x.exe" runs the
