@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/tray_tip_core.h"
+#include "tests/support/boost_state_names.h"
 
 namespace {
 
@@ -66,62 +67,41 @@ TEST(FormatTrayTip, TheBoostsStateAsTheModeSeesIt) {
     for (const auto& c : cases) {
         TrayTipState state = {
             .modeName = L"M", .mode = c.mode, .boost = c.boost, .program = c.program, .error = 1314};
-        EXPECT_EQ(std::wstring(c.tip), Tip(state)) << "expected: " << c.tip;
+        const char* const modes[] = {"Full Throttle", "Automatic", "Disabled"};
+        EXPECT_EQ(std::wstring(c.tip), Tip(state))
+            << modes[c.mode] << (c.program ? " with a watched program, " : ", ") << BoostStateName(c.boost);
     }
 }
 
-// The second line in each of its forms, and the mode's name without its access-key marker.
-TEST(FormatTrayTip, TheFastestProcessorAndTheModesName) {
+// The second line in each of its forms: with the counter's percentage and a clock, the clock
+// alone, the percentage alone, values past any sense, or none.
+TEST(FormatTrayTip, TheFastestProcessor) {
     const struct {
-        const wchar_t* modeName;
-        bool fastestKnown;
-        uint32_t processor = 0;
-        double percent = 0;
-        uint32_t mhz = 0;
-        const wchar_t* tip;
+        bool known = true;
+        double percent;
+        uint32_t mhz;
+        const wchar_t* second;
     } cases[] = {
-        {.modeName = L"&Full",
-         .fastestKnown = true,
-         .processor = 5,
-         .percent = 112.0,
-         .mhz = 3660,
-         .tip = L"V: Full, off\nFast: CPU 5, 4,1 GHz (112 %)"},
-        {.modeName = L"A&&B",
-         .fastestKnown = true,
-         .processor = 0,
-         .percent = 99.5,
-         .mhz = 2000,
-         .tip = L"V: A&B, off\nFast: CPU 0, 2,0 GHz (100 %)"},
-        {.modeName = L"A",
-         .fastestKnown = true,
-         .processor = 63,
-         .percent = -1,
-         .mhz = 4150,
-         .tip = L"V: A, off\nFast: CPU 63, 4,2 GHz"},
-        {.modeName = L"A",
-         .fastestKnown = true,
-         .processor = 1,
-         .percent = 87.4,
-         .mhz = 0,
-         .tip = L"V: A, off\nFast: CPU 1 (87 %)"},
-        {.modeName = L"Off&",
-         .fastestKnown = true,
-         .processor = 3,
-         .percent = 1e12,
-         .mhz = 4000000000u,
-         .tip = L"V: Off, off\nFast: CPU 3, 100000000,0 GHz (1000000000 %)"},
-        {.modeName = L"A", .fastestKnown = false, .tip = L"V: A, off"},
+        {.percent = 112.0, .mhz = 3660, .second = L"\nFast: CPU 63, 4,1 GHz (112 %)"},
+        {.percent = 99.5, .mhz = 2000, .second = L"\nFast: CPU 63, 2,0 GHz (100 %)"},
+        {.percent = -1, .mhz = 4150, .second = L"\nFast: CPU 63, 4,2 GHz"},
+        {.percent = 87.4, .mhz = 0, .second = L"\nFast: CPU 63 (87 %)"},
+        {.percent = 1e12, .mhz = 4000000000u, .second = L"\nFast: CPU 63, 100000000,0 GHz (1000000000 %)"},
+        {.known = false, .percent = 50, .mhz = 3000, .second = L""},
     };
     for (const auto& c : cases) {
-        TrayTipState state = {.modeName = c.modeName,
-                              .mode = kTipDisabled,
-                              .boost = kBoostNone,
-                              .fastestKnown = c.fastestKnown,
-                              .processor = c.processor,
-                              .percent = c.percent,
-                              .mhz = c.mhz};
-        EXPECT_EQ(std::wstring(c.tip), Tip(state)) << "expected: " << c.tip;
+        TrayTipState state = {
+            .modeName = L"M", .fastestKnown = c.known, .processor = 63, .percent = c.percent, .mhz = c.mhz};
+        EXPECT_EQ(L"V: M, off" + std::wstring(c.second), Tip(state)) << "expected: " << c.second;
     }
+}
+
+// The mode's name as the menu shows it, without the marker of its access key.
+TEST(FormatTrayTip, TheModesNameWithoutItsAccessKey) {
+    for (const auto& [menu, shown] :
+         {std::pair(L"&Full", L"Full"), std::pair(L"A&&B", L"A&B"), std::pair(L"Off&", L"Off")})
+        EXPECT_EQ(L"V: " + std::wstring(shown) + L", off", Tip({.modeName = menu}))
+            << "in the menu: " << menu;
 }
 
 // A program's name too long for 127 units gives up its end to an ellipsis, the second line stays

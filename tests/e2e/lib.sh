@@ -151,6 +151,19 @@ icon_point() {
     [ -n "$window" ] && eval "$(xdotool getwindowgeometry --shell "$window")" && echo "$((X + 10)) $((Y + 10))"
 }
 
+# The pointer comes to rest on the icon from an empty part of the tray, so the shell shows the tip
+# anew with its current text; the tooltip is then the newest unnamed window on the screen, read
+# by OCR. Wine's tray hides a tip only when the pointer moves within the tray off the icon: taken
+# out of the tray, it leaves the tip as it was, and once the tip has timed out it shows none.
+away() {
+    local window X Y WIDTH HEIGHT
+    window=$(tray_window) && eval "$(xdotool getwindowgeometry --shell "$window")" &&
+        xdotool mousemove $((X + WIDTH - 2)) $((Y + HEIGHT / 2)) && eventually 2 no_menu_open
+}
+hover_icon() { away && xdotool mousemove $(icon_point); }
+# Whether the tooltip reads every phrase given.
+tip_reads() { hover_icon && eventually 3 newest_menu && shows_phrases "$MENU" eng "$@"; }
+
 # Right-clicks the icon as a user does and waits for the menu to be drawn (its loop then runs
 # and has taken the pointer's arrival, so only the keys sent next move the selection): sets
 # MENU, MENU_X and MENU_Y.

@@ -1,7 +1,9 @@
 # The boost by either method, also on a machine without High Performance, and the user's power
 # settings exactly as before after each way the program can end: Exit, "-terminate" and the end
 # of the logon session; no undo record and no restore at the next logon left behind. Where
-# Windows refuses the release, the record and the restore stay, and the next start finishes it.
+# Windows refuses the release, the record and the restore stay, and the next start finishes it;
+# while the program runs, it tries again by itself. What the user chooses meanwhile stays, and so
+# does another program's switch; a switch made by Windows around sleep is answered.
 . "$(dirname "$0")/lib.sh"
 
 engaged() { # method, machine
@@ -93,4 +95,72 @@ winctl post "$PROGRAM_WINDOW" 273 17 0 >/dev/null
 switch_tried() { store dump | grep -Eq '^calls PowerEnumerate [1-9]'; }
 check "Full Throttle tries the switch" eventually 5 switch_tried
 check "and engages nothing" [ "$(settings_of_store)" = "$before" ]
+exit_program
+
+# Balanced ready for a boost by the method given, with nothing to undo: sets `before`.
+prepare() {
+    set_store reset
+    set_store preset balanced 5 0
+    set_store activate balanced
+    clear_settings
+    clear_startup_value "$RUN_ONCE"
+    set_setting mode REG_DWORD "$1"
+    before=$(settings_of_store)
+}
+full_throttle() { start_program && winctl post "$PROGRAM_WINDOW" 273 17 0 >/dev/null && eventually 5 engaged "$1" hp; }
+disabled() { winctl post "$PROGRAM_WINDOW" 273 19 0 >/dev/null; }
+kept() { store dump | grep -q "$1" && nothing_to_undo; }
+
+# What the user chooses while boosted stays when the boost ends: another plan (the scheme switch),
+# or another minimum state in the raised plan (where DC, still 100 %, goes back to 0).
+prepare 0
+full_throttle 0
+set_store activate power-saver
+disabled
+check "the user chose Power saver while boosted: Disabled keeps it" eventually 5 kept '^active .* power-saver$'
+exit_program
+prepare 1
+full_throttle 1
+set_store preset balanced 50 100
+disabled
+check "the user set Balanced to 50 % while boosted: Disabled keeps it" eventually 5 kept '^scheme .* balanced ac 50 dc 0$'
+exit_program
+
+# The fast cores' minimum state (efficiency class 1) is raised and restored with the rest, where
+# the plan has one.
+prepare 1
+set_store preset1 balanced 30 20
+before=$(settings_of_store)
+full_throttle 1
+class1_raised() { store dump | grep -q '^class1 .* balanced ac 100 dc 100$'; }
+check "class 1's minimum state is raised too" class1_raised
+exit_program
+check "and restored with the rest" [ "$(settings_of_store)" = "$before" ]
+
+# A release that Windows refuses is tried again every few seconds, with no menu action; the
+# tooltip says so meanwhile.
+as_before() { [ "$(settings_of_store)" = "$before" ] && nothing_to_undo; }
+prepare 1
+full_throttle 1
+set_store fail PowerWriteDCValueIndex 5
+disabled
+check "a refused release: the tooltip names the refusal" eventually 15 tip_reads "boost not undone (error 5)"
+set_store clear-fails
+check "it is tried again and done within a few seconds" eventually 10 as_before
+exit_program
+
+# Windows switches the plan back while the machine sleeps: at resume the boost is in force again.
+# A switch at any other time is kept, also when the boost ends.
+prepare 0
+full_throttle 0
+winctl post "$PROGRAM_WINDOW" 0x218 4 0 >/dev/null # WM_POWERBROADCAST PBT_APMSUSPEND
+set_store activate balanced
+winctl post "$PROGRAM_WINDOW" 0x218 7 0 >/dev/null # PBT_APMRESUMESUSPEND
+check "switched back by Windows during sleep: boosted again within a second of the resume" \
+    eventually 1 active_is high-performance
+set_store activate power-saver
+no_record() { [ -z "$(setting boost::undo)" ]; }
+check "switched by the user: the program no longer counts on switching back" eventually 5 no_record
+disabled
+check "and Disabled keeps the user's plan" eventually 5 kept '^active .* power-saver$'
 exit_program

@@ -13,18 +13,6 @@ icon_gone() { ! capture_icon "$after" || ! painted "$after"; }
 # until it matches what the tray shows now.
 back() { capture_icon "$after" && same_picture "$before" "$after" || { painted_before && false; }; }
 
-# The pointer comes to rest on the icon from an empty part of the tray, so the shell shows the tip
-# anew with its current text; the tooltip is then the newest unnamed window on the screen, read
-# by OCR. Wine's tray hides a tip only when the pointer moves within the tray off the icon: taken
-# out of the tray, it leaves the tip as it was, and once the tip has timed out it shows none.
-away() {
-    local window X Y WIDTH HEIGHT
-    window=$(tray_window) && eval "$(xdotool getwindowgeometry --shell "$window")" &&
-        xdotool mousemove $((X + WIDTH - 2)) $((Y + HEIGHT / 2)) && eventually 2 no_menu_open
-}
-hover_icon() { away && xdotool mousemove $(icon_point); }
-tip_reads() { hover_icon && eventually 3 newest_menu && shows_phrases "$MENU" eng "$@"; }
-
 check "the program starts" start_program
 check "its painted icon shows" eventually 15 painted_before
 check "its tooltip tells the mode, the boost and the fastest processor" \

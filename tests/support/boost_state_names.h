@@ -1,0 +1,20 @@
+// The boost's states by name, for failure messages.
+#ifndef VELTRANA_TEST_BOOST_STATE_NAMES_H
+#define VELTRANA_TEST_BOOST_STATE_NAMES_H
+
+#include "power/boost_state.h"
+
+inline const char* BoostStateName(BoostState state) {
+    static const char* const kNames[] = {"none",
+                                         "by scheme switch",
+                                         "by minimum state",
+                                         "by fallback",
+                                         "already High Performance",
+                                         "undone elsewhere",
+                                         "refused",
+                                         "release refused"};
+    static_assert(sizeof(kNames) / sizeof(kNames[0]) == kBoostReleaseRefused + 1, "a name for every state");
+    return kNames[state];
+}
+
+#endif
