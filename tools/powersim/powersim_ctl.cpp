@@ -202,9 +202,10 @@ static void Dump(HKEY store) {
     }
     printf("\n");
     PrintApplied1(store);
-    for (int i = 0; i < kCountedFunctions; ++i)
-        printf("calls %ls %lu\n", kPowerFunctionNames[i],
-               static_cast<unsigned long>(CallsOf(store, static_cast<PowerFunction>(i))));
+    for (int i = 0; i < kPowerFunctionCount; ++i)
+        if (IsCounted(static_cast<PowerFunction>(i)))
+            printf("calls %ls %lu\n", kPowerFunctionNames[i],
+                   static_cast<unsigned long>(CallsOf(store, static_cast<PowerFunction>(i))));
     // Only the store's knobs: the environment of this tool says nothing about another process's.
     for (int i = 0; i < kPowerFunctionCount; ++i) {
         wchar_t name[64] = L"fail::";

@@ -401,8 +401,14 @@ void CountCall(HKEY store, PowerFunction function) {
     WriteDwordValue(store, name, CallsOf(store, function) + 1);
 }
 
+bool IsCounted(PowerFunction function) {
+    return function < kCallNtPowerInformation || function == kPdhCollectQueryData;
+}
+
 DWORD ClearCalls(HKEY store) {
-    for (int i = 0; i < kCountedFunctions; ++i) {
+    for (int i = 0; i < kPowerFunctionCount; ++i) {
+        if (!IsCounted(static_cast<PowerFunction>(i)))
+            continue;
         wchar_t name[64];
         FunctionValueName(L"calls::", static_cast<PowerFunction>(i), name, 64);
         RegDeleteValueW(store, name);

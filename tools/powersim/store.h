@@ -6,7 +6,9 @@
 //   applied::scheme     REG_SZ     the scheme in force: the one last activated
 //   applied::ac/dc      REG_DWORD  its minimum processor state when it was activated (absent: none)
 //   applied::ac1/dc1    REG_DWORD  its minimum processor state of efficiency class 1 then (absent: none)
-//   calls::<function>   REG_DWORD  calls of each counted function since the last reset
+//   calls::<function>   REG_DWORD  calls of each counted function since the last reset (the
+//                                  POWRPROF functions but CallNtPowerInformation, and
+//                                  PdhCollectQueryData)
 //   fail::<function>    REG_DWORD  fault knob: the function fails with this code (0: no fault)
 //   missing::read       REG_DWORD  what PowerRead*ValueIndex return for a scheme that does not
 //                                  exist (absent: ERROR_FILE_NOT_FOUND); Windows documents no code
@@ -35,13 +37,14 @@ enum PowerFunction {
     kPowerWriteDCValueIndex,
     kPowerEnumerate,
     kCallNtPowerInformation, // has a fault knob, but is not counted: the program calls it 20 times a second
-    // The stand-in pdh.dll's functions: fault knobs only.
+    // The stand-in pdh.dll's functions: fault knobs; only collections are counted, one per reading.
     kPdhAddEnglishCounterW,
     kPdhCollectQueryData,
     kPdhGetFormattedCounterArrayW,
     kPowerFunctionCount
 };
-const int kCountedFunctions = kCallNtPowerInformation;
+// Whether the store counts the function's calls (calls::<function>).
+bool IsCounted(PowerFunction function);
 extern const wchar_t* const kPowerFunctionNames[kPowerFunctionCount];
 
 struct SchemeDefault {
