@@ -24,7 +24,7 @@ setup() {
 # The store's set-up commands keep Wine's own messages, which say why a start failed.
 set_store() { setup "$WINE" "$POWERSIM_CTL" "$@"; }
 # The store without its call counts: what the user's power settings are.
-settings_of_store() { store dump | grep -E '^(active|scheme|applied|value) '; }
+settings_of_store() { store dump | grep -E '^(active|scheme|class1|applied|applied1|value) '; }
 active_is() { store dump | grep -q "^active .* $1\$"; }
 
 # One check: prints "ok: NAME" or "FAILED: NAME" and returns its status.

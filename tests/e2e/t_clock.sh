@@ -1,7 +1,7 @@
 # How fast each processor runs, read from the performance counter (the stand-in PDH, whose
 # values the test sets): the icon follows it, the highest performance seen is full intensity,
 # and Wine's own PDH, which lacks the counter, leaves the clock the power manager reports. While
-# the session is locked nothing is painted, but Automatic goes on.
+# the session is locked nothing is painted and the counter is not read, but Automatic goes on.
 . "$(dirname "$0")/lib.sh"
 set_store reset
 clear_settings
@@ -55,11 +55,16 @@ settled() {
     return 1
 }
 setup eventually 5 settled
+# The counter's collections so far: none more may come while the icon is hidden.
+collections() { store dump | sed -n 's/^calls PdhCollectQueryData //p'; }
+count_collections() { collected=$(collections) && [ -n "$collected" ]; }
+setup count_collections
 performance 50 100
 "$WINE" "$WINCTL" run "$(winpath "$E2E_WORK/game")" "$(winpath "$game")" >/dev/null 2>&1 &
 check "locked, Automatic still engages the boost for a watched program" eventually 5 active_is high-performance
 eventually 5 test -s "$E2E_WORK/game.pid" && winctl end "$(read_file "$E2E_WORK/game.pid")"
 check "and releases it when the program ends" eventually 5 active_is balanced
+check "the performance counter was not read while nobody could see the icon" [ "$(collections)" = "$collected" ]
 unchanged() { capture_icon "$icon" && same_picture "$icon" "$locked"; }
 check "while the icon, which nobody sees, was not painted" unchanged
 winctl send "$PROGRAM_WINDOW" 0x2B1 8 0 >/dev/null # unlocked

@@ -68,8 +68,16 @@ EXPORT PDH_STATUS WINAPI PdhAddEnglishCounterW(PDH_HQUERY query, LPCWSTR path, D
     return ERROR_SUCCESS;
 }
 
+// Counted in the store, failed calls included, like the POWRPROF functions.
 EXPORT PDH_STATUS WINAPI PdhCollectQueryData(PDH_HQUERY query) {
-    if (DWORD fault = FaultOf(NULL, kPdhCollectQueryData))
+    HKEY store;
+    DWORD result = OpenStore(&store);
+    if (result != ERROR_SUCCESS)
+        return static_cast<PDH_STATUS>(result);
+    CountCall(store, kPdhCollectQueryData);
+    DWORD fault = FaultOf(store, kPdhCollectQueryData);
+    CloseStore(store);
+    if (fault)
         return static_cast<PDH_STATUS>(fault);
     ++static_cast<Query*>(query)->collections;
     return ERROR_SUCCESS;

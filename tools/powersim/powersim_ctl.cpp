@@ -14,6 +14,8 @@ static const char kUsage[] =
     "  reset                      defaults: every scheme, the active one, no calls, no faults\n"
     "  preset SCHEME AC DC        the minimum processor state of SCHEME (a number, or - for none);\n"
     "                             like Windows, it takes effect at the next activate\n"
+    "  preset1 SCHEME AC DC       the same for efficiency class 1, the fast cores of a hybrid\n"
+    "                             processor (none by default)\n"
     "  activate SCHEME            make SCHEME active and in force, as PowerSetActiveScheme does\n"
     "  remove SCHEME              delete SCHEME and its values, as on a machine without it\n"
     "  performance P0 P1 ... | -  the stand-in pdh.dll's % Processor Performance of each processor\n"
@@ -104,7 +106,13 @@ static bool SameGuid(const GUID& a, const GUID& b) {
     return memcmp(&a, &b, sizeof(GUID)) == 0;
 }
 
-// Settings other than the minimum processor state, which the scheme lines show.
+static bool IsMinimumState(const GUID& subgroup, const GUID& setting) {
+    return SameGuid(subgroup, kProcessorSubgroup) &&
+           (SameGuid(setting, kThrottleMinimum) || SameGuid(setting, kThrottleMinimum1));
+}
+
+// Settings other than the minimum processor states of the default schemes, which the scheme and
+// class1 lines show.
 static void DumpOtherValues(HKEY store) {
     HKEY schemes;
     if (RegOpenKeyExW(store, L"schemes", 0, KEY_READ, &schemes) != ERROR_SUCCESS)
@@ -127,8 +135,7 @@ static void DumpOtherValues(HKEY store) {
             GUID settings[64];
             int settingCount = GuidSubkeys(subgroup, settings, 64);
             for (int v = 0; v < settingCount; ++v) {
-                if (SameGuid(subgroups[g], kProcessorSubgroup) && SameGuid(settings[v], kThrottleMinimum) &&
-                    SchemeName(schemeGuids[s]))
+                if (IsMinimumState(subgroups[g], settings[v]) && SchemeName(schemeGuids[s]))
                     continue;
                 printf("value");
                 PrintGuid(schemeGuids[s]);
@@ -144,6 +151,31 @@ static void DumpOtherValues(HKEY store) {
     RegCloseKey(schemes);
 }
 
+// One line per default scheme: its value of a minimum processor state, or "missing".
+static void DumpSchemes(HKEY store, const char* label, const GUID& setting) {
+    for (int i = 0; i < kSchemeCount; ++i) {
+        printf("%s", label);
+        PrintGuid(*kSchemes[i].guid);
+        printf(" %ls", kSchemes[i].name);
+        if (SchemeExists(store, *kSchemes[i].guid))
+            PrintValues(store, *kSchemes[i].guid, kProcessorSubgroup, setting);
+        else
+            printf(" missing");
+        printf("\n");
+    }
+}
+
+// The class-1 minimum state of the scheme in force when it was activated.
+static void PrintApplied1(HKEY store) {
+    DWORD ac = 0, dc = 0;
+    bool hasAc = ReadDwordValue(store, L"applied::ac1", &ac);
+    bool hasDc = ReadDwordValue(store, L"applied::dc1", &dc);
+    printf("applied1");
+    PrintIndex("ac", hasAc, ac);
+    PrintIndex("dc", hasDc, dc);
+    printf("\n");
+}
+
 static void Dump(HKEY store) {
     GUID guid;
     printf("active");
@@ -154,16 +186,8 @@ static void Dump(HKEY store) {
         printf(" none");
     }
     printf("\n");
-    for (int i = 0; i < kSchemeCount; ++i) {
-        printf("scheme");
-        PrintGuid(*kSchemes[i].guid);
-        printf(" %ls", kSchemes[i].name);
-        if (SchemeExists(store, *kSchemes[i].guid))
-            PrintValues(store, *kSchemes[i].guid, kProcessorSubgroup, kThrottleMinimum);
-        else
-            printf(" missing");
-        printf("\n");
-    }
+    DumpSchemes(store, "scheme", kThrottleMinimum);
+    DumpSchemes(store, "class1", kThrottleMinimum1);
     printf("applied");
     if (ReadGuidValue(store, L"applied::scheme", &guid)) {
         PrintGuid(guid);
@@ -177,9 +201,11 @@ static void Dump(HKEY store) {
         printf(" none");
     }
     printf("\n");
-    for (int i = 0; i < kCountedFunctions; ++i)
-        printf("calls %ls %lu\n", kPowerFunctionNames[i],
-               static_cast<unsigned long>(CallsOf(store, static_cast<PowerFunction>(i))));
+    PrintApplied1(store);
+    for (int i = 0; i < kPowerFunctionCount; ++i)
+        if (IsCounted(static_cast<PowerFunction>(i)))
+            printf("calls %ls %lu\n", kPowerFunctionNames[i],
+                   static_cast<unsigned long>(CallsOf(store, static_cast<PowerFunction>(i))));
     // Only the store's knobs: the environment of this tool says nothing about another process's.
     for (int i = 0; i < kPowerFunctionCount; ++i) {
         wchar_t name[64] = L"fail::";
@@ -203,6 +229,24 @@ static int Usage() {
     return 2;
 }
 
+// preset and preset1: argv[2] the scheme, argv[3] and argv[4] its AC and DC values of the setting.
+static int Preset(HKEY store, const char* what, const GUID& setting, wchar_t** argv) {
+    GUID scheme;
+    DWORD values[2];
+    bool none[2];
+    if (!ParseScheme(argv[2], &scheme) || !ParseNumber(argv[3], true, &values[0], &none[0]) ||
+        !ParseNumber(argv[4], true, &values[1], &none[1]))
+        return Usage();
+    const wchar_t* const which[2] = {L"ac", L"dc"};
+    for (int i = 0; i < 2; ++i) {
+        DWORD result = none[i] ? DeleteIndex(store, scheme, kProcessorSubgroup, setting, which[i])
+                               : WriteIndex(store, scheme, kProcessorSubgroup, setting, which[i], values[i]);
+        if (result != ERROR_SUCCESS)
+            return Fail(what, result);
+    }
+    return 0;
+}
+
 // Runs a command that needs the open store; the store is closed by the caller.
 static int RunOnStore(HKEY store, int argc, wchar_t** argv) {
     const wchar_t* command = argv[1];
@@ -211,23 +255,10 @@ static int RunOnStore(HKEY store, int argc, wchar_t** argv) {
         Dump(store);
         return 0;
     }
-    if (wcscmp(command, L"preset") == 0 && argc == 5) {
-        DWORD values[2];
-        bool none[2];
-        if (!ParseScheme(argv[2], &scheme) || !ParseNumber(argv[3], true, &values[0], &none[0]) ||
-            !ParseNumber(argv[4], true, &values[1], &none[1]))
-            return Usage();
-        const wchar_t* const which[2] = {L"ac", L"dc"};
-        for (int i = 0; i < 2; ++i) {
-            DWORD result =
-                none[i]
-                    ? DeleteIndex(store, scheme, kProcessorSubgroup, kThrottleMinimum, which[i])
-                    : WriteIndex(store, scheme, kProcessorSubgroup, kThrottleMinimum, which[i], values[i]);
-            if (result != ERROR_SUCCESS)
-                return Fail("preset", result);
-        }
-        return 0;
-    }
+    if (wcscmp(command, L"preset") == 0 && argc == 5)
+        return Preset(store, "preset", kThrottleMinimum, argv);
+    if (wcscmp(command, L"preset1") == 0 && argc == 5)
+        return Preset(store, "preset1", kThrottleMinimum1, argv);
     if (wcscmp(command, L"activate") == 0 && argc == 3) {
         if (!ParseScheme(argv[2], &scheme))
             return Usage();

@@ -20,6 +20,7 @@ const GUID kPowerSaverScheme = {0xA1841308, 0x3541, 0x4FAB, {0xBC, 0x81, 0xF7, 0
 const GUID kProcessorSubgroup = {
     0x54533251, 0x82BE, 0x4824, {0x96, 0xC1, 0x47, 0xB6, 0x0B, 0x74, 0x0D, 0x00}};
 const GUID kThrottleMinimum = {0x893DEE8E, 0x2BEF, 0x41E0, {0x89, 0xC6, 0xB5, 0x5D, 0x09, 0x29, 0x96, 0x4C}};
+const GUID kThrottleMinimum1 = {0x893DEE8E, 0x2BEF, 0x41E0, {0x89, 0xC6, 0xB5, 0x5D, 0x09, 0x29, 0x96, 0x4D}};
 
 // The minimum processor states of Windows' own plans.
 const SchemeDefault kSchemes[kSchemeCount] = {
@@ -280,11 +281,13 @@ DWORD ApplyScheme(HKEY store, const GUID& scheme) {
     if (result != ERROR_SUCCESS)
         return result;
     WriteGuidValue(store, L"applied::scheme", scheme);
-    const wchar_t* const which[2] = {L"ac", L"dc"};
-    const wchar_t* const applied[2] = {L"applied::ac", L"applied::dc"};
-    for (int i = 0; i < 2; ++i) {
+    const GUID* const setting[4] = {&kThrottleMinimum, &kThrottleMinimum, &kThrottleMinimum1,
+                                    &kThrottleMinimum1};
+    const wchar_t* const which[4] = {L"ac", L"dc", L"ac", L"dc"};
+    const wchar_t* const applied[4] = {L"applied::ac", L"applied::dc", L"applied::ac1", L"applied::dc1"};
+    for (int i = 0; i < 4; ++i) {
         DWORD value;
-        if (ReadIndex(store, scheme, kProcessorSubgroup, kThrottleMinimum, which[i], &value) == ERROR_SUCCESS)
+        if (ReadIndex(store, scheme, kProcessorSubgroup, *setting[i], which[i], &value) == ERROR_SUCCESS)
             WriteDwordValue(store, applied[i], value);
         else
             RegDeleteValueW(store, applied[i]);
@@ -398,8 +401,14 @@ void CountCall(HKEY store, PowerFunction function) {
     WriteDwordValue(store, name, CallsOf(store, function) + 1);
 }
 
+bool IsCounted(PowerFunction function) {
+    return function < kCallNtPowerInformation || function == kPdhCollectQueryData;
+}
+
 DWORD ClearCalls(HKEY store) {
-    for (int i = 0; i < kCountedFunctions; ++i) {
+    for (int i = 0; i < kPowerFunctionCount; ++i) {
+        if (!IsCounted(static_cast<PowerFunction>(i)))
+            continue;
         wchar_t name[64];
         FunctionValueName(L"calls::", static_cast<PowerFunction>(i), name, 64);
         RegDeleteValueW(store, name);

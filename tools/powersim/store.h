@@ -5,11 +5,16 @@
 //   active              REG_SZ     the active scheme, "{GUID}"
 //   applied::scheme     REG_SZ     the scheme in force: the one last activated
 //   applied::ac/dc      REG_DWORD  its minimum processor state when it was activated (absent: none)
-//   calls::<function>   REG_DWORD  calls of each counted function since the last reset
+//   applied::ac1/dc1    REG_DWORD  its minimum processor state of efficiency class 1 then (absent: none)
+//   calls::<function>   REG_DWORD  calls of each counted function since the last reset (the
+//                                  POWRPROF functions but CallNtPowerInformation, and
+//                                  PdhCollectQueryData)
 //   fail::<function>    REG_DWORD  fault knob: the function fails with this code (0: no fault)
 //   missing::read       REG_DWORD  what PowerRead*ValueIndex return for a scheme that does not
 //                                  exist (absent: ERROR_FILE_NOT_FOUND); Windows documents no code
-//   schemes\{scheme}\{subgroup}\{setting}   ac, dc   REG_DWORD value indices
+//   schemes\{scheme}\{subgroup}\{setting}   ac, dc   REG_DWORD value indices; the minimum
+//                                  processor state of class 1 is a setting of its own, absent
+//                                  from the defaults (a read of it then gives ERROR_FILE_NOT_FOUND)
 //
 // A fault can also be set with the environment variable POWERSIM_FAIL_<function>; a non-zero
 // value there wins over the registry. Every access holds the named mutex "PowerSim::Store".
@@ -32,13 +37,14 @@ enum PowerFunction {
     kPowerWriteDCValueIndex,
     kPowerEnumerate,
     kCallNtPowerInformation, // has a fault knob, but is not counted: the program calls it 20 times a second
-    // The stand-in pdh.dll's functions: fault knobs only.
+    // The stand-in pdh.dll's functions: fault knobs; only collections are counted, one per reading.
     kPdhAddEnglishCounterW,
     kPdhCollectQueryData,
     kPdhGetFormattedCounterArrayW,
     kPowerFunctionCount
 };
-const int kCountedFunctions = kCallNtPowerInformation;
+// Whether the store counts the function's calls (calls::<function>).
+bool IsCounted(PowerFunction function);
 extern const wchar_t* const kPowerFunctionNames[kPowerFunctionCount];
 
 struct SchemeDefault {
@@ -55,6 +61,8 @@ extern const GUID kHighPerformanceScheme;
 extern const GUID kPowerSaverScheme;
 extern const GUID kProcessorSubgroup;
 extern const GUID kThrottleMinimum;
+// The minimum processor state of efficiency class 1, the fast cores of a hybrid processor.
+extern const GUID kThrottleMinimum1;
 
 // Locks the store and opens its key, writing the defaults when it has none yet.
 DWORD OpenStore(HKEY* store);
@@ -91,7 +99,8 @@ DWORD DeleteIndex(HKEY store, const GUID& scheme, const GUID& subgroup, const GU
 DWORD GetActiveScheme(HKEY store, GUID* scheme);
 // Removes a scheme with all its values, as a machine without it has none.
 DWORD RemoveScheme(HKEY store, const GUID& scheme);
-// Makes the scheme active and in force, recording its minimum processor state as applied.
+// Makes the scheme active and in force, recording its minimum processor states (classes 0 and
+// 1) as applied.
 DWORD ApplyScheme(HKEY store, const GUID& scheme);
 
 // Reads a REG_SZ "{GUID}" value of a key; false when absent or malformed.
