@@ -112,12 +112,16 @@ disabled() { winctl post "$PROGRAM_WINDOW" 273 19 0 >/dev/null; }
 kept() { store dump | grep -q "$1" && nothing_to_undo; }
 
 # What the user chooses while boosted stays when the boost ends: another plan (the scheme switch),
-# or another minimum state in the raised plan (where DC, still 100 %, goes back to 0).
+# which the program sees at once, or another minimum state in the raised plan (where DC, still
+# 100 %, goes back to 0).
+no_record() { [ -z "$(setting boost::undo)" ]; }
 prepare 0
 full_throttle 0
 set_store activate power-saver
+check "the user chose Power saver while boosted: the program no longer counts on switching back" \
+    eventually 5 no_record
 disabled
-check "the user chose Power saver while boosted: Disabled keeps it" eventually 5 kept '^active .* power-saver$'
+check "and Disabled keeps it" eventually 5 kept '^active .* power-saver$'
 exit_program
 prepare 1
 full_throttle 1
@@ -130,6 +134,7 @@ exit_program
 # the plan has one.
 prepare 1
 set_store preset1 balanced 30 20
+set_store activate balanced
 before=$(settings_of_store)
 full_throttle 1
 class1_raised() { store dump | grep -q '^class1 .* balanced ac 100 dc 100$'; }
@@ -150,7 +155,6 @@ check "it is tried again and done within a few seconds" eventually 10 as_before
 exit_program
 
 # Windows switches the plan back while the machine sleeps: at resume the boost is in force again.
-# A switch at any other time is kept, also when the boost ends.
 prepare 0
 full_throttle 0
 winctl post "$PROGRAM_WINDOW" 0x218 4 0 >/dev/null # WM_POWERBROADCAST PBT_APMSUSPEND
@@ -158,9 +162,5 @@ set_store activate balanced
 winctl post "$PROGRAM_WINDOW" 0x218 7 0 >/dev/null # PBT_APMRESUMESUSPEND
 check "switched back by Windows during sleep: boosted again within a second of the resume" \
     eventually 1 active_is high-performance
-set_store activate power-saver
-no_record() { [ -z "$(setting boost::undo)" ]; }
-check "switched by the user: the program no longer counts on switching back" eventually 5 no_record
-disabled
-check "and Disabled keeps the user's plan" eventually 5 kept '^active .* power-saver$'
 exit_program
+check "and undone at the end" as_before
