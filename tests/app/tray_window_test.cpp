@@ -367,3 +367,29 @@ TEST_F(TrayWindow, TooltipTellsTheModeTheBoostAndTheFastestProcessor) {
     g_preferredLanguage = 0x0409;
     LoadWatchList();
 }
+
+// The power broadcasts reach the boost: a change of the active scheme outside sleep is the user's
+// and kept; the display going off and coming back counts as sleep and resume, after which a plan
+// switched back is boosted again.
+TEST_F(TrayWindow, PowerBroadcastsReachTheBoost) {
+    Start();
+    g_boostMethod = 0;
+    HandleMenuCommand(s_window, IDM_FULL_THROTTLE);
+    POWERBROADCAST_SETTING schemeChanged = {
+        {0x31F9F286, 0x5084, 0x42FE, {0xB7, 0x20, 0x2B, 0x02, 0x64, 0x99, 0x37, 0x63}}, 0, {0}};
+    g_fakeActiveScheme = "PS";
+    SendMessageW(s_window, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE,
+                 reinterpret_cast<LPARAM>(&schemeChanged));
+    DWORD error = 0;
+    EXPECT_EQ(kBoostUndoneElsewhere, CurrentBoostState(&error)) << "a plan switched while awake";
+    HandleMenuCommand(s_window, IDM_FULL_THROTTLE);
+    POWERBROADCAST_SETTING display = {
+        {0x2B84C20E, 0xAD23, 0x4DDF, {0x93, 0xDB, 0x05, 0xFF, 0xBD, 0x7E, 0xFC, 0xA5}}, sizeof(DWORD), {0}};
+    SendMessageW(s_window, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&display));
+    g_fakeActiveScheme = "PS";
+    display.Data[0] = 1;
+    SendMessageW(s_window, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&display));
+    EXPECT_EQ("HP", g_fakeActiveScheme) << "a plan switched while the display was off";
+    ReleaseBoost();
+    TakeLog();
+}
