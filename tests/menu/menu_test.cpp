@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/flags.h"
+#include "common/names.h"
 #include "fake_power.h"
 #include "menu/commands.h"
 #include "menu/menu_ids.h"
@@ -227,6 +228,29 @@ TEST_F(MenuTest, RefreshFollowsTheSettingsTheLanguageShownAndTheRightToWriteSche
         EXPECT_EQ(!mayWrite, Grey(kFull) && Grey(kAuto));
         for (UINT id : {19, 33, 161, 162, 177, 193, 194, 195, 209, 210, 241, 242, 255}) // always usable
             EXPECT_FALSE(Grey(id)) << id;
+    }
+}
+
+// Start with Windows is checked while the Run value starts this very program, unless Task
+// Manager turned that off: the first byte of its flag beside the Run value is odd while off.
+TEST_F(MenuTest, StartWithWindowsIsUncheckedWhileTaskManagerSaysOff) {
+    wchar_t command[MAX_PATH + 2] = L"\"";
+    GetModuleFileNameW(NULL, command + 1, MAX_PATH);
+    lstrcatW(command, L"\"");
+    RegSetKeyValueW(HKEY_CURRENT_USER, VELTRANA_RUN_KEY, VELTRANA_RUN_VALUE, REG_SZ, command,
+                    (lstrlenW(command) + 1) * sizeof(wchar_t));
+    const struct {
+        const char* name;
+        BYTE flag;
+        bool checked;
+    } rows[] = {{"02, on", 2, true}, {"06, on", 6, true}, {"03, off", 3, false}, {"07, off", 7, false}};
+    for (const auto& row : rows) {
+        const BYTE flag[12] = {row.flag, 0, 0, 0, 0x71, 0xC9, 0x33, 0xAE, 0x16, 0xD9, 0xD1, 0x01};
+        RegSetKeyValueW(HKEY_CURRENT_USER, VELTRANA_STARTUP_APPROVED_KEY, VELTRANA_RUN_VALUE, REG_BINARY,
+                        flag, sizeof(flag));
+        RefreshTrayMenu();
+        EXPECT_EQ(row.checked, IsMenuItemChecked(IDM_START_WITH_WINDOWS))
+            << "Task Manager's flag " << row.name;
     }
 }
 
