@@ -15,6 +15,9 @@ WatchListSlot g_watchList[kWatchListSlots];
 enum { kCaptionUnits = 260, kFileUnits = 32768, kFilterUnits = 2048 };
 
 static BYTE s_addInProgress; // the open-file dialog of an add is showing
+// Slots of stored programs whose entries could not be made at the last load: free in the list
+// and the menu, but no add takes them, since it would store over the user's program.
+static BYTE s_storedWithoutEntry[kWatchListSlots];
 
 static void FreeSlot(UINT slot) {
     if (g_watchList[slot].path)
@@ -52,8 +55,10 @@ UINT WatchListEntryPosition(UINT slot) {
 void LoadWatchList() {
     // Emptied first, so that after a language change each entry goes in at the same place
     // as at start-up.
-    for (UINT slot = 0; slot < kWatchListSlots; ++slot)
+    for (UINT slot = 0; slot < kWatchListSlots; ++slot) {
         FreeSlot(slot);
+        s_storedWithoutEntry[slot] = 0;
+    }
     HKEY key;
     if (!OpenStoredPrograms(&key))
         return;
@@ -63,8 +68,10 @@ void LoadWatchList() {
         if (!g_watchList[slot].path)
             continue;
         g_watchList[slot].enabled = enabled;
-        if (!InsertWatchListEntry(slot))
+        if (!InsertWatchListEntry(slot)) {
             FreeSlot(slot);
+            s_storedWithoutEntry[slot] = 1;
+        }
     }
     CloseStoredPrograms(key);
 }
@@ -156,7 +163,7 @@ void AddWatchedProgram(HWND window) {
     if (s_addInProgress)
         return;
     UINT slot = 0;
-    while (slot < kWatchListSlots && g_watchList[slot].path)
+    while (slot < kWatchListSlots && (g_watchList[slot].path || s_storedWithoutEntry[slot]))
         ++slot;
     if (slot == kWatchListSlots)
         return;

@@ -11,7 +11,7 @@ enum { kWatchListSlots = 2048 };
 enum { kWatchListFirstPosition = 4 };
 
 struct WatchListSlot {
-    wchar_t* path; // process-heap string owned by the list, null when the slot is free
+    wchar_t* path; // process-heap string owned by the list, null for a slot without an entry
     BYTE enabled;  // 1 = its running engages the boost
 };
 
@@ -24,7 +24,9 @@ bool WatchListEmpty();
 // without regard to case ("d:\games\x.exe" is "D:\Games\X.exe"), never locale-aware.
 bool SameProgramPath(const wchar_t* a, const wchar_t* b);
 
-// Empties the list, then loads every "program#N" slot from the registry into the tray menu.
+// Empties the list, then loads every "program#N" slot from the registry into the tray menu. A
+// stored program whose entry cannot be made is left out of the list and the menu, but keeps its
+// slot until the next load: no add takes it, since it would store over that program.
 void LoadWatchList();
 
 // Builds the per-program submenu of an occupied slot and inserts its entry into the tray menu.
@@ -37,7 +39,7 @@ bool InsertWatchListEntry(UINT slot);
 UINT WatchListEntryPosition(UINT slot);
 
 // IDM_ADD_PROGRAM: asks for a program with the open-file dialog and adds it, unless the list
-// already holds it.
+// already holds it, in the first slot that is free and holds no stored program.
 void AddWatchedProgram(HWND window);
 
 // The per-program commands 4096 + 16 * slot + k.

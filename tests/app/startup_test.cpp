@@ -146,15 +146,37 @@ const Step kSteps[] = {
 
 class Startup : public IsolatedRegistryTest {};
 
-TEST_F(Startup, EachFailingStepEndsItWithItsOwnError) {
+// Start-up on this thread. One that runs on into its main loop, where nothing here would end it,
+// gets its tray window closed after 5 s; `ranOn` then says so.
+static int RunStartup(bool* ranOn) {
+    HANDLE ended = CreateEventW(NULL, TRUE, FALSE, NULL);
+    std::atomic<bool> closed = false;
+    std::thread watchdog([&] {
+        while (WaitForSingleObject(ended, 5000) == WAIT_TIMEOUT) {
+            const HWND window = FindWindowW(VELTRANA_TRAY_WINDOW_CLASS, NULL);
+            if (window && PostMessageW(window, WM_CLOSE, 0, 0))
+                closed = true;
+        }
+    });
     char* argv[] = {const_cast<char*>("veltrana"), NULL};
+    const int exitCode = RunProgram(1, argv);
+    SetEvent(ended);
+    watchdog.join();
+    CloseHandle(ended);
+    *ranOn = closed;
+    return exitCode;
+}
+
+TEST_F(Startup, EachFailingStepEndsItWithItsOwnError) {
     for (const Step& step : kSteps) {
         SCOPED_TRACE(step.name);
         s_failing = step.failing;
         s_failingCall = step.call;
         s_failingError = step.error;
         s_calls = 0;
-        EXPECT_EQ(static_cast<int>(step.exitCode), RunProgram(1, argv));
+        bool ranOn = false;
+        EXPECT_EQ(static_cast<int>(step.exitCode), RunStartup(&ranOn));
+        EXPECT_FALSE(ranOn) << step.name << " failed, yet start-up ran on into its main loop";
         EXPECT_EQ(NULL, FindWindowW(VELTRANA_TRAY_WINDOW_CLASS, NULL));
         UnregisterClassW(VELTRANA_TRAY_WINDOW_CLASS, GetModuleHandleW(NULL));
     }

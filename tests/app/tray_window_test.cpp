@@ -170,11 +170,14 @@ TEST_F(TrayWindow, TheIconFromCreationToReplacement) {
     RetryTrayIcon(early);
     EXPECT_EQ(Log({"add 3 current", "add 3 current", "add 3 current", "setversion 3 current"}), TakeLog());
     DestroyWindow(early);
+    // A new shell that refuses the icon at first gets it at the slow timer's next retry.
     g_currentTrayIcon = LoadIconW(NULL, IDI_WARNING);
     s_failAction = NIM_ADD;
     Send({{0, g_taskbarCreatedMessage, 0, 0, {"add 3 current"}}});
     s_failAction = ~0u;
-    Send({{0, g_taskbarCreatedMessage, 0, 0, kAdd}});
+    RetryTrayIcon(s_window);
+    EXPECT_EQ(kAdd, TakeLog())
+        << "the slow timer did not add the icon that the shell refused after TaskbarCreated";
     // A tip goes to the shell when it changes, and with the icon when it is added again.
     for (const wchar_t* tip : {L"a\nb", L"a\nb", L"c"})
         ShowTrayTip(s_window, tip);

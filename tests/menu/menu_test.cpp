@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/flags.h"
+#include "common/names.h"
 #include "fake_power.h"
 #include "menu/commands.h"
 #include "menu/menu_ids.h"
@@ -148,6 +149,12 @@ class MenuTest : public IsolatedRegistryTest {
     static std::wstring PathLine(UINT position) { return Text(0, GetSubMenu(g_trayMenu, position)); }
     static UINT Command(UINT slot, UINT k) { return IDM_PROGRAM_BASE + 16 * slot + k; }
     static std::wstring Name(UINT n, const wchar_t* s = L"") { return L"program#" + std::to_wstring(n) + s; }
+    static std::wstring StoredPath(UINT slot) {
+        wchar_t path[MAX_PATH] = L"";
+        DWORD size = sizeof(path);
+        GetSettingValue(Name(slot).c_str(), nullptr, path, &size);
+        return path;
+    }
     static void PutProgram(UINT slot, const std::wstring& path, DWORD enabled) {
         PutSettingString(Name(slot).c_str(), path.c_str());
         PutSettingDword(Name(slot, L"::enabled").c_str(), enabled);
@@ -227,6 +234,29 @@ TEST_F(MenuTest, RefreshFollowsTheSettingsTheLanguageShownAndTheRightToWriteSche
         EXPECT_EQ(!mayWrite, Grey(kFull) && Grey(kAuto));
         for (UINT id : {19, 33, 161, 162, 177, 193, 194, 195, 209, 210, 241, 242, 255}) // always usable
             EXPECT_FALSE(Grey(id)) << id;
+    }
+}
+
+// Start with Windows is checked while the Run value starts this very program, unless Task
+// Manager turned that off: the first byte of its flag beside the Run value is odd while off.
+TEST_F(MenuTest, StartWithWindowsIsUncheckedWhileTaskManagerSaysOff) {
+    wchar_t command[MAX_PATH + 2] = L"\"";
+    GetModuleFileNameW(NULL, command + 1, MAX_PATH);
+    lstrcatW(command, L"\"");
+    RegSetKeyValueW(HKEY_CURRENT_USER, VELTRANA_RUN_KEY, VELTRANA_RUN_VALUE, REG_SZ, command,
+                    (lstrlenW(command) + 1) * sizeof(wchar_t));
+    const struct {
+        const char* name;
+        BYTE flag;
+        bool checked;
+    } rows[] = {{"02, on", 2, true}, {"06, on", 6, true}, {"03, off", 3, false}, {"07, off", 7, false}};
+    for (const auto& row : rows) {
+        const BYTE flag[12] = {row.flag, 0, 0, 0, 0x71, 0xC9, 0x33, 0xAE, 0x16, 0xD9, 0xD1, 0x01};
+        RegSetKeyValueW(HKEY_CURRENT_USER, VELTRANA_STARTUP_APPROVED_KEY, VELTRANA_RUN_VALUE, REG_BINARY,
+                        flag, sizeof(flag));
+        RefreshTrayMenu();
+        EXPECT_EQ(row.checked, IsMenuItemChecked(IDM_START_WITH_WINDOWS))
+            << "Task Manager's flag " << row.name;
     }
 }
 
@@ -497,26 +527,28 @@ TEST_F(MenuTest, SameProgramIsAddedOnceAndRemovingLeavesNoMenuBehind) {
                 << slot << suffix;
 }
 
-// An entry that cannot be made (here: menu 2 not loaded) must free its slot. The position rule
-// counts occupied slots; one without an entry would shift every position computed below it. An
-// add whose entry cannot be made stores nothing over the program stored in its slot.
-TEST_F(MenuTest, SlotWhoseEntryCannotBeMadeIsFreed) {
+// An entry that cannot be made (here: menu 2 not loaded) leaves its slot free in the list: the
+// position rule counts occupied slots, and one without an entry would shift every position computed
+// below it. Yet no add takes the slot of a stored program, which it would overwrite; and an add
+// whose own entry cannot be made stores nothing.
+TEST_F(MenuTest, StoredProgramWhoseEntryCannotBeMadeKeepsItsSlotFromAnAdd) {
     for (UINT slot : {0, 1, 2})
         PutProgram(slot, L"C:\\" + std::to_wstring(slot) + L".exe", 1);
     g_fake.failMenuLoad = 2; // slot 1's, at start-up
     LoadWatchList();
     EXPECT_EQ(nullptr, g_watchList[1].path);
-    g_fake.failMenuLoad = 1; // the add's, which takes slot 1
     g_fake.picked = L"C:\\added.exe";
+    g_fake.failMenuLoad = 1; // the add's own
     HandleMenuCommand(NULL, IDM_ADD_PROGRAM);
-    EXPECT_EQ(nullptr, g_watchList[1].path);
-    wchar_t stored[16] = L"";
-    DWORD size = sizeof(stored);
-    EXPECT_TRUE(GetSettingValue(Name(1).c_str(), nullptr, stored, &size));
-    EXPECT_STREQ(L"C:\\1.exe", stored);
+    EXPECT_EQ(L"", StoredPath(3)) << "stored by an add whose entry could not be made";
+    HandleMenuCommand(NULL, IDM_ADD_PROGRAM);
+    EXPECT_EQ(L"C:\\1.exe", StoredPath(1))
+        << "an add overwrote program#1, whose entry could not be made at load";
+    EXPECT_EQ(L"C:\\added.exe", StoredPath(3));
+    EXPECT_EQ(L"C:\\added.exe", PathLine(4));
     HandleMenuCommand(NULL, Command(0, IDM_PROGRAM_REMOVE));
-    EXPECT_EQ(L"C:\\2.exe", PathLine(4));
-    EXPECT_EQ(L"", Text(5)); // the separator after the entries
+    EXPECT_EQ(L"C:\\2.exe", PathLine(5));
+    EXPECT_EQ(L"", Text(6)); // the separator after the entries
 }
 
 } // namespace
