@@ -3,8 +3,6 @@
 // next start or "-restore" finds it; a refused release tried again; Windows' resets around sleep.
 #include <gtest/gtest.h>
 
-#include <string.h>
-
 #include <thread>
 
 #include "boost_state_names.h"
@@ -300,34 +298,22 @@ struct Spy {
 };
 
 // The record is written before each change (for the minimum state, each saved value before its
-// write), and deleted only after the release has restored everything. Meanwhile a RunOnce value
-// restores at the next logon, unless Windows starts the program anyway (Start with Windows on,
-// and not turned off in Task Manager).
+// write), and deleted only after the release has restored everything; meanwhile a RunOnce value
+// restores at the next logon (without Start with Windows: see t_undo).
 TEST_F(Boost, UndoRecordPrecedesEveryChangeAndGoesAfterTheRelease) {
     const Calls kRaised = {"1 B 5 -", "1 B 5 0", "1 B 5 0"}, kRestored = {"1 B 5 0", "1 B 5 0", "1 B 5 0"};
     const struct {
         DWORD method;
         const char* missing = nullptr;
-        const char* startup = "off"; // Start with Windows: off, on, or on but off in Task Manager
         Calls engage, release;
-        bool restoreAtLogon = true;
-    } cases[] = {
-        {.method = 0, .engage = {"0 B - -"}, .release = {"0 B - -"}},
-        {.method = 1, .engage = kRaised, .release = kRestored},
-        {.method = 0, .missing = "HP", .engage = Calls{"0 B - -"} + kRaised, .release = kRestored},
-        {.method = 1, .startup = "on", .engage = kRaised, .release = kRestored, .restoreAtLogon = false},
-        {.method = 0, .startup = "off in Task Manager", .engage = {"0 B - -"}, .release = {"0 B - -"}}};
+    } cases[] = {{.method = 0, .engage = {"0 B - -"}, .release = {"0 B - -"}},
+                 {.method = 1, .engage = kRaised, .release = kRestored},
+                 {.method = 0, .missing = "HP", .engage = Calls{"0 B - -"} + kRaised, .release = kRestored}};
     for (const auto& c : cases) {
-        SCOPED_TRACE("method " + std::to_string(c.method) + (c.missing ? " without High Performance" : "") +
-                     ", Start with Windows " + c.startup);
+        SCOPED_TRACE("method " + std::to_string(c.method) + (c.missing ? " without High Performance" : ""));
         UseFakePower();
         if (c.missing)
             g_fakeSchemes.erase(c.missing);
-        SetStartWithWindows(strcmp(c.startup, "off") != 0);
-        const BYTE turnedOff[12] = {0x03};
-        if (strcmp(c.startup, "off in Task Manager") == 0)
-            RegSetKeyValueW(HKEY_CURRENT_USER, VELTRANA_STARTUP_APPROVED_KEY, VELTRANA_RUN_VALUE, REG_BINARY,
-                            turnedOff, sizeof(turnedOff));
         g_boostMethod = c.method;
         s_fake = g_power;
         g_power.PowerSetActiveScheme = Spy::Set;
@@ -336,14 +322,13 @@ TEST_F(Boost, UndoRecordPrecedesEveryChangeAndGoesAfterTheRelease) {
         s_seen.clear();
         EngageBoost();
         EXPECT_EQ(c.engage, s_seen);
-        EXPECT_EQ(c.restoreAtLogon, RestoreAtLogon());
+        EXPECT_TRUE(RestoreAtLogon());
         s_seen.clear();
         ReleaseBoost();
         EXPECT_EQ(c.release, s_seen);
         EXPECT_EQ("none", UndoRecords());
         EXPECT_FALSE(RestoreAtLogon());
     }
-    SetStartWithWindows(false);
 }
 
 // A record that an earlier run left, as "-restore" finds it at the next logon: the records, the
@@ -473,46 +458,35 @@ TEST_F(Boost, AReplayAfterAnAbandonedOneReplaysAndFreesTheMutex) {
     CloseHandle(holder);
 }
 
-// What Windows refused to undo, at the release or at the start's replay, is tried again by the
-// slow pass every eighth time (no sooner: no busy loop), and no engage boosts over it meanwhile; the
-// state names the refusal until the retry succeeds.
-TEST_F(Boost, ARefusedUndoIsTriedAgainAndNeverBoostedOver) {
-    for (const char* refused : {"at the release", "at the start's replay"}) {
-        SCOPED_TRACE(refused);
-        UseFakePower();
-        g_boostMethod = 1;
-        if (strcmp(refused, "at the release") == 0) {
-            EngageBoost();
-            g_fakePowerFailures = {{"WriteDC", 5}};
-            ReleaseBoost();
-        } else {
-            Record record = {.method = 1, .savedAc = 5, .savedDc = 0};
-            PutSettingValue(VELTRANA_UNDO_VALUE, REG_BINARY, &record, sizeof(record));
-            g_fakeSchemes["B"] = {100, 100};
-            g_fakePowerFailures = {{"WriteDC", 5}};
-            UndoLeftBoost();
-        }
-        EXPECT_EQ("release refused 5", State());
-        EXPECT_EQ("1 B - 0", UndoRecords());
-        TakePowerCalls();
-        EngageBoost();
-        EXPECT_FALSE(g_engaged);
-        EXPECT_EQ("refused 5", State());
-        EXPECT_EQ("1 B - 0", UndoRecords()) << "an engage boosted over the refused undo";
-        ReleaseBoost();
-        EXPECT_EQ("release refused 5", State());
-        g_fakePowerFailures.clear();
-        TakePowerCalls();
-        for (int pass = 1; pass < 8; ++pass)
-            RetryRefusedRelease();
-        EXPECT_EQ(Calls{}, TakePowerCalls()) << "tried again within seven passes";
+// What Windows refused to undo at the start's replay is tried again by the slow pass every eighth
+// time (no sooner: no busy loop), and no engage boosts over it meanwhile; the state names the
+// refusal until the retry succeeds.
+TEST_F(Boost, ARefusedReplayAtStartIsTriedAgainAndNeverBoostedOver) {
+    UseFakePower();
+    g_boostMethod = 1;
+    Record record = {.method = 1, .savedAc = 5, .savedDc = 0};
+    PutSettingValue(VELTRANA_UNDO_VALUE, REG_BINARY, &record, sizeof(record));
+    g_fakeSchemes["B"] = {100, 100};
+    g_fakePowerFailures = {{"WriteDC", 5}};
+    UndoLeftBoost();
+    EXPECT_EQ("release refused 5", State());
+    EXPECT_EQ("1 B - 0", UndoRecords());
+    EngageBoost();
+    EXPECT_FALSE(g_engaged);
+    EXPECT_EQ("refused 5", State());
+    EXPECT_EQ("1 B - 0", UndoRecords()) << "an engage boosted over the refused replay";
+    ReleaseBoost();
+    EXPECT_EQ("release refused 5", State());
+    g_fakePowerFailures.clear();
+    TakePowerCalls();
+    for (int pass = 1; pass < 8; ++pass)
         RetryRefusedRelease();
-        EXPECT_EQ(kDcWrittenBack, TakePowerCalls());
-        EXPECT_EQ("none", State());
-        EXPECT_EQ("none", UndoRecords());
-        EXPECT_EQ(DWORD(5), g_fakeSchemes["B"].ac);
-        EXPECT_EQ(DWORD(0), g_fakeSchemes["B"].dc);
-    }
+    EXPECT_EQ(Calls{}, TakePowerCalls()) << "tried again within seven passes";
+    RetryRefusedRelease();
+    EXPECT_EQ(kDcWrittenBack, TakePowerCalls());
+    EXPECT_EQ("none", State());
+    EXPECT_EQ("none", UndoRecords());
+    EXPECT_EQ(DWORD(0), g_fakeSchemes["B"].dc);
 }
 
 // A scheme switched back by Windows around sleep and resume is switched to High Performance again,
