@@ -63,3 +63,10 @@ void PerformanceAsClock(double percent, double highestSeen, uint32_t* current, u
     *current = static_cast<uint32_t>(Clamp(percent) * 100.0 + 0.5);
     *maximum = static_cast<uint32_t>(full * 100.0 + 0.5);
 }
+
+void RaiseHighestSeen(const double* percent, const bool* valid, const uint8_t* efficiencyClass,
+                      uint32_t count, double highest[kEfficiencyClasses]) {
+    for (uint32_t n = 0; n < count; ++n)
+        if (valid[n] && percent[n] > highest[efficiencyClass[n]])
+            highest[efficiencyClass[n]] = percent[n];
+}

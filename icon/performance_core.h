@@ -30,4 +30,11 @@ bool NodeProcessorNumber(const NodeProcessors* nodes, uint32_t count, uint32_t n
 // are clamped.
 void PerformanceAsClock(double percent, double highestSeen, uint32_t* current, uint32_t* maximum);
 
+// The highest performance seen is kept per efficiency class, so that the slower cores of a hybrid
+// processor read full at their own best: raises highest[class of processor n] to each valid
+// reading of processors 0 .. count - 1.
+enum { kEfficiencyClasses = 256 };
+void RaiseHighestSeen(const double* percent, const bool* valid, const uint8_t* efficiencyClass,
+                      uint32_t count, double highest[kEfficiencyClasses]);
+
 #endif

@@ -4,7 +4,7 @@
 #include <pdhmsg.h>
 
 #include "common/system_library.h"
-#include "icon/cell_layout_core.h"
+#include "icon/cell_layout.h"
 #include "icon/performance_core.h"
 
 namespace {
@@ -42,7 +42,7 @@ uint16_t s_ownGroup;
 
 double s_percent[kMaxProcessors];
 bool s_valid[kMaxProcessors];
-double s_highest;
+double s_highest[kEfficiencyClasses]; // by efficiency class
 bool s_changed;
 
 bool LookUpPdh() {
@@ -172,11 +172,10 @@ void SampleProcessorPerformance() {
     for (UINT i = 0; i < kMaxProcessors; ++i) {
         if (valid[i] != s_valid[i] || (valid[i] && percent[i] != s_percent[i]))
             s_changed = true;
-        if (valid[i] && percent[i] > s_highest)
-            s_highest = percent[i];
         s_percent[i] = percent[i];
         s_valid[i] = valid[i];
     }
+    RaiseHighestSeen(percent, valid, g_processorClass, kMaxProcessors, s_highest);
 }
 
 void RestartPerformanceInterval() {
@@ -188,7 +187,7 @@ bool ProcessorPerformance(UINT number, DWORD* current, DWORD* maximum) {
     if (number >= kMaxProcessors || !s_valid[number])
         return false;
     uint32_t c, m;
-    PerformanceAsClock(s_percent[number], s_highest, &c, &m);
+    PerformanceAsClock(s_percent[number], s_highest[g_processorClass[number]], &c, &m);
     *current = c;
     *maximum = m;
     return true;

@@ -146,18 +146,21 @@ HICON RenderTrayIcon() {
 bool FindFastestProcessor(FastestProcessor* fastest) {
     const UINT count = g_processorCount < kMaxProcessors ? g_processorCount : UINT(kMaxProcessors);
     bool found = false, counter = false;
+    const bool hybrid = g_efficiencyClasses > 1;
     for (UINT i = 0; i < count; ++i) {
         const ProcessorReading& reading = g_powerTable[i];
         double percent;
         // A processor the counter reads outranks every one it does not.
         if (ProcessorPercent(reading.Number, &percent)) {
             if (!counter || percent > fastest->percent)
-                *fastest = {reading.Number, percent, reading.MaxMhz};
+                *fastest = {reading.Number, percent, hybrid ? 0 : reading.MaxMhz, -1};
             found = counter = true;
         } else if (!counter && reading.CurrentMhz != 0 && (!found || reading.CurrentMhz > fastest->mhz)) {
-            *fastest = {reading.Number, -1.0, reading.CurrentMhz};
+            *fastest = {reading.Number, -1.0, reading.CurrentMhz, -1};
             found = true;
         }
     }
+    if (found && hybrid && fastest->number < kMaxProcessors)
+        fastest->efficiencyClass = g_processorClass[fastest->number];
     return found;
 }
