@@ -95,12 +95,9 @@ TEST(FormatTrayTip, TheFastestProcessor) {
         {.percent = -1, .mhz = 1200, .second = L"\nFast: CPU 63, 1,2 GHz", .efficiencyClass = 0},
     };
     for (const auto& c : cases) {
-        TrayTipState state = {.modeName = L"M",
-                              .fastestKnown = c.known,
-                              .processor = 63,
-                              .percent = c.percent,
-                              .mhz = c.mhz,
-                              .efficiencyClass = c.efficiencyClass};
+        TrayTipState state = {
+            .modeName = L"M", .fastestKnown = c.known, .processor = 63, .percent = c.percent, .mhz = c.mhz};
+        state.efficiencyClass = c.efficiencyClass;
         EXPECT_EQ(L"V: M, off" + std::wstring(c.second), Tip(state)) << "expected: " << c.second;
     }
 }
