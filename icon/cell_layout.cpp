@@ -1,5 +1,7 @@
 #include "icon/cell_layout.h"
 
+#include <stddef.h>
+
 #include "common/flags.h"
 #include "common/system_library.h"
 #include "settings/settings.h"
@@ -11,6 +13,13 @@ UINT g_processorCount = 1;
 CellRecord g_cells[kMaxProcessors];
 UINT g_efficiencyClasses;
 BYTE g_processorClass[kMaxProcessors];
+
+// The core records are read by their documented offsets (older headers lack EfficiencyClass, the
+// byte after Flags): the header's layout of the rest must agree.
+const size_t kCoreMaskAt = offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Processor) +
+                           offsetof(PROCESSOR_RELATIONSHIP, GroupMask);
+static_assert(kCoreMaskAt == 32, "offset of a core's GROUP_AFFINITY");
+static_assert(offsetof(GROUP_AFFINITY, Group) == sizeof(void*), "offset of its group");
 
 namespace {
 
