@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 #include <algorithm>
+#include <array>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -18,13 +19,13 @@ const auto Cores = [](uint32_t cores, uint32_t threads) {
 // order listed.
 ProcessorTopology Hybrid(std::vector<std::tuple<uint8_t, uint32_t, uint32_t>> kinds) {
     ProcessorTopology t = {true, 0, 1, 0};
+    t.classes = static_cast<uint32_t>(kinds.size());
     for (const auto& [efficiency, cores, threads] : kinds) {
-        for (uint32_t i = 0; i < cores * threads; ++i)
-            t.efficiencyClass[t.processors++] = efficiency;
+        memset(t.efficiencyClass + t.processors, efficiency, cores * threads);
+        t.processors += cores * threads;
         t.cores += cores;
         t.threadsPerCore = std::max(t.threadsPerCore, threads);
     }
-    t.classes = static_cast<uint32_t>(kinds.size());
     return t;
 }
 // 6P+8E (20 threads), 6P+8E+2LPE (22), 4P+4LPE (8), 16 cores of one class, and larger hybrids.
@@ -174,13 +175,9 @@ TEST(ReadProcessorTopology, CountsCoresAndTheMostThreadsOfOne) {
 // exactly the returned length: each processor takes its core's class, and a processor shown that
 // no record names leaves the classes unknown (0).
 TEST(ReadEfficiencyClasses, EachProcessorTakesItsCoresClass) {
-    const struct Record {
-        uint32_t relationship;
-        uint8_t efficiency;
-        uint64_t mask;
-        uint16_t group;
-    } p01 = {0, 1, 0x3, 0}, e2 = {0, 0, 0x4, 0}, e3 = {0, 0, 0x8, 0}, elsewhere = {0, 0, 0x4, 1},
-      cache = {2, 7, 0xF, 0};
+    using Record = std::array<uint64_t, 4>; // relationship, efficiency class, mask, group
+    const Record p01 = {0, 1, 0x3, 0}, e2 = {0, 0, 0x4, 0}, e3 = {0, 0, 0x8, 0}, elsewhere = {0, 0, 0x4, 1};
+    const Record cache = {2, 7, 0xF, 0};
     const struct {
         const char* machine;
         std::vector<Record> records;
@@ -195,21 +192,20 @@ TEST(ReadEfficiencyClasses, EachProcessorTakesItsCoresClass) {
             const uint32_t size = 40 + pointerSize; // ... GroupMask: Mask, Group, Reserved[3]
             std::vector<uint8_t> all(c.records.size() * size, 0xCC);
             for (size_t i = 0; i < c.records.size(); ++i) {
-                memcpy(&all[i * size], &c.records[i].relationship, 4);
+                const auto& [relationship, efficiency, mask, group] = c.records[i];
+                memcpy(&all[i * size], &relationship, 4);
                 memcpy(&all[i * size + 4], &size, 4);
-                all[i * size + 9] = c.records[i].efficiency;
-                memcpy(&all[i * size + 32], &c.records[i].mask, pointerSize);
-                memcpy(&all[i * size + 32 + pointerSize], &c.records[i].group, 2);
+                all[i * size + 9] = static_cast<uint8_t>(efficiency);
+                memcpy(&all[i * size + 32], &mask, pointerSize);
+                memcpy(&all[i * size + 32 + pointerSize], &group, 2);
             }
             const std::vector<uint8_t> bytes(all.begin(), all.end() - c.cut);
             ProcessorTopology t = Cores(4, 1);
             ReadEfficiencyClasses(bytes.data(), bytes.size(), pointerSize, 0, 4, &t);
             EXPECT_EQ(c.classes, t.classes) << c.machine << ", " << pointerSize << "-byte pointers";
-            if (c.classes != 0) {
-                EXPECT_EQ(std::vector<uint8_t>({1, 1, 0, 0}),
-                          std::vector<uint8_t>(t.efficiencyClass, t.efficiencyClass + 4))
-                    << c.machine << ", " << pointerSize << "-byte pointers";
-            }
+            EXPECT_EQ(std::vector<uint8_t>({1, 1, 0, 0}),
+                      std::vector<uint8_t>(t.efficiencyClass, t.efficiencyClass + 4))
+                << c.machine << ", " << pointerSize << "-byte pointers";
         }
 }
 
