@@ -59,6 +59,7 @@ void ReadTrayTipState(TrayTipState* state) {
         state->processor = fastest.number;
         state->percent = fastest.percent;
         state->mhz = fastest.mhz;
+        state->efficiencyClass = fastest.efficiencyClass;
     }
 }
 
@@ -76,7 +77,8 @@ void BuildTrayTip(const TrayTipState& state, wchar_t* tip) {
                                 Word(IDS_TIP_RELEASE_REFUSED),
                                 Word(IDS_TIP_FASTEST),
                                 Word(IDS_TIP_FASTEST_CLOCK),
-                                Word(IDS_TIP_FASTEST_SHARE)};
+                                Word(IDS_TIP_FASTEST_SHARE),
+                                Word(IDS_TIP_FASTEST_CLASS)};
     FormatTrayTip(words, state, tip);
 }
 

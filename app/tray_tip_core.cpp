@@ -54,6 +54,12 @@ size_t FastestLine(const TrayTipWords& words, const TrayTipState& state, wchar_t
         const wchar_t* args[] = {processor, ghz, tenth};
         return ExpandTemplate(words.fastestClock, args, 3, line, kLine);
     }
+    if (state.efficiencyClass >= 0) {
+        wchar_t efficiency[24];
+        Decimal(static_cast<uint32_t>(state.efficiencyClass), efficiency);
+        const wchar_t* args[] = {processor, efficiency, percent};
+        return ExpandTemplate(words.fastestClass, args, 3, line, kLine);
+    }
     if (state.mhz == 0) {
         const wchar_t* args[] = {processor, percent};
         return ExpandTemplate(words.fastestShare, args, 2, line, kLine);

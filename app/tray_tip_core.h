@@ -27,6 +27,7 @@ struct TrayTipWords {
     const wchar_t* fastest;        // "%1" processor, "%2" and "%3" GHz and its tenths, "%4" percent
     const wchar_t* fastestClock;   // the same without the percentage
     const wchar_t* fastestShare;   // "%1" processor, "%2" percent: the clock unknown
+    const wchar_t* fastestClass;   // "%1" processor, "%2" its efficiency class, "%3" percent
 };
 
 enum TrayTipMode { kTipFullThrottle, kTipAutomatic, kTipDisabled };
@@ -43,8 +44,9 @@ struct TrayTipState {
     uint32_t error = 0;               // of a refusal
     bool fastestKnown = false;
     uint32_t processor = 0;
-    double percent = -1; // of the nominal clock, from the counter; negative without it
-    uint32_t mhz = 0;    // with the counter the nominal clock, without it the current one; 0 unknown
+    double percent = -1;          // of the nominal clock, from the counter; negative without it
+    uint32_t mhz = 0;             // with the counter the nominal clock, without it the current one; 0 unknown
+    int32_t efficiencyClass = -1; // hybrid processors: the fastest one's class, named with the counter
 };
 
 // The first line, a line feed and the second, in at most 127 units plus the NUL. A program name

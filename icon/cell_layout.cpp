@@ -1,6 +1,9 @@
 #include "icon/cell_layout.h"
 
+#include <stddef.h>
+
 #include "common/flags.h"
+#include "common/system_library.h"
 #include "settings/settings.h"
 
 int g_iconWidth;
@@ -8,6 +11,45 @@ int g_iconHeight;
 int g_iconPixelCount;
 UINT g_processorCount = 1;
 CellRecord g_cells[kMaxProcessors];
+UINT g_efficiencyClasses;
+BYTE g_processorClass[kMaxProcessors];
+
+// The core records are read by their documented offsets (older headers lack EfficiencyClass, the
+// byte after Flags): the header's layout of the rest must agree.
+const size_t kCoreMaskAt = offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Processor) +
+                           offsetof(PROCESSOR_RELATIONSHIP, GroupMask);
+static_assert(kCoreMaskAt == 32, "offset of a core's GROUP_AFFINITY");
+static_assert(offsetof(GROUP_AFFINITY, Group) == sizeof(void*), "offset of its group");
+
+namespace {
+
+// Windows 7 on; the headers declare them only for builds that require it.
+typedef BOOL(WINAPI* LogicalProcessorInformationExFn)(LOGICAL_PROCESSOR_RELATIONSHIP relationship,
+                                                      SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* records,
+                                                      DWORD* length);
+typedef BOOL(WINAPI* ThreadGroupAffinityFn)(HANDLE thread, GROUP_AFFINITY* affinity);
+
+// The efficiency class of each core (Windows 10 on; elsewhere every core has class 0). The
+// field is read at its documented offset, as older headers lack it.
+void ReadCoreClasses(UINT count, ProcessorTopology* topology) {
+    HMODULE kernel = GetModuleHandleW(L"KERNEL32");
+    LogicalProcessorInformationExFn query;
+    ThreadGroupAffinityFn threadAffinity;
+    GROUP_AFFINITY own = {};
+    DWORD bytes = 0;
+    if (!FindFunction(kernel, "GetLogicalProcessorInformationEx", &query) ||
+        query(RelationProcessorCore, NULL, &bytes) || GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return;
+    if (FindFunction(kernel, "GetThreadGroupAffinity", &threadAffinity))
+        threadAffinity(GetCurrentThread(), &own);
+    BYTE* records = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+    if (records && query(RelationProcessorCore,
+                         reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(records), &bytes))
+        ReadEfficiencyClasses(records, bytes, sizeof(ULONG_PTR), own.Group, count, topology);
+    HeapFree(GetProcessHeap(), 0, records);
+}
+
+} // namespace
 
 // The topology walk reads the records by the layout of this build.
 static_assert(sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION) == (sizeof(void*) == 8 ? 32 : 24),
@@ -52,7 +94,12 @@ bool ComputeCellLayout() {
             if (topology.processors != count)
                 topology.known = false;
         }
+        if (topology.known)
+            ReadCoreClasses(count, &topology);
     }
+    g_efficiencyClasses = topology.classes > 1 ? topology.classes : 1;
+    for (UINT i = 0; i < kMaxProcessors; ++i)
+        g_processorClass[i] = topology.classes > 1 ? topology.efficiencyClass[i] : 0;
 
     LayoutCells(count, topology, g_iconWidth, g_iconHeight, g_borders, g_cells);
     g_forceRedraw = 1;

@@ -11,6 +11,10 @@ extern int g_iconHeight; // SM_CYSMICON
 extern int g_iconPixelCount;
 extern UINT g_processorCount; // 1 .. 64
 extern CellRecord g_cells[kMaxProcessors];
+// How many efficiency classes the processors shown have (1 on all but hybrid processors), and
+// each processor number's class: a higher class is a faster core.
+extern UINT g_efficiencyClasses;
+extern BYTE g_processorClass[kMaxProcessors];
 
 void InitIconMetrics();
 

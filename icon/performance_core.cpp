@@ -56,10 +56,41 @@ bool NodeProcessorNumber(const NodeProcessors* nodes, uint32_t count, uint32_t n
     }
 }
 
+bool AddNodeProcessor(NodeProcessors* nodes, uint32_t* count, uint32_t room, uint32_t node, uint16_t group,
+                      uint32_t number) {
+    if (number >= 64)
+        return false;
+    uint32_t i = 0;
+    while (i < *count && (nodes[i].node != node || nodes[i].group != group))
+        ++i;
+    if (i == *count) {
+        if (*count == room)
+            return false;
+        nodes[(*count)++] = {node, group, 0};
+    }
+    nodes[i].mask |= 1ULL << number;
+    return true;
+}
+
+bool NodesOverlap(const NodeProcessors* nodes, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i)
+        for (uint32_t j = i + 1; j < count; ++j)
+            if (nodes[i].group == nodes[j].group && (nodes[i].mask & nodes[j].mask) != 0)
+                return true;
+    return false;
+}
+
 void PerformanceAsClock(double percent, double highestSeen, uint32_t* current, uint32_t* maximum) {
     double full = Clamp(highestSeen);
     if (full < kFullAtLeast)
         full = kFullAtLeast;
     *current = static_cast<uint32_t>(Clamp(percent) * 100.0 + 0.5);
     *maximum = static_cast<uint32_t>(full * 100.0 + 0.5);
+}
+
+void RaiseHighestSeen(const double* percent, const bool* valid, const uint8_t* efficiencyClass,
+                      uint32_t count, double highest[kEfficiencyClasses]) {
+    for (uint32_t n = 0; n < count; ++n)
+        if (valid[n] && percent[n] > highest[efficiencyClass[n]])
+            highest[efficiencyClass[n]] = percent[n];
 }

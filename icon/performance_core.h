@@ -24,10 +24,27 @@ struct NodeProcessors {
 bool NodeProcessorNumber(const NodeProcessors* nodes, uint32_t count, uint32_t node, uint32_t index,
                          uint16_t ownGroup, uint32_t* number);
 
+// Adds processor `number` of `group` to node `node`, in a record of its own where the node has none
+// in that group yet; false when that needs a record beyond `room`.
+bool AddNodeProcessor(NodeProcessors* nodes, uint32_t* count, uint32_t room, uint32_t node, uint16_t group,
+                      uint32_t number);
+
+// Whether two nodes claim one processor. A 32-bit program under WOW64 sees processor masks with
+// their high half folded into the low half, so on a machine of more than 32 processors the nodes'
+// masks overlap and name the wrong processors: the instances are then not mapped at all.
+bool NodesOverlap(const NodeProcessors* nodes, uint32_t count);
+
 // The reading as the painter takes it, a clock against a maximum: full intensity belongs to
 // the highest performance this machine has shown, at least 100 %, so a turbo clock reads
 // brighter than the nominal one. Both in hundredths of a percent; negative or absurd readings
 // are clamped.
 void PerformanceAsClock(double percent, double highestSeen, uint32_t* current, uint32_t* maximum);
+
+// The highest performance seen is kept per efficiency class, so that the slower cores of a hybrid
+// processor read full at their own best: raises highest[class of processor n] to each valid
+// reading of processors 0 .. count - 1.
+enum { kEfficiencyClasses = 256 };
+void RaiseHighestSeen(const double* percent, const bool* valid, const uint8_t* efficiencyClass,
+                      uint32_t count, double highest[kEfficiencyClasses]);
 
 #endif

@@ -4,7 +4,7 @@
 #include <pdhmsg.h>
 
 #include "common/system_library.h"
-#include "icon/cell_layout_core.h"
+#include "icon/cell_layout.h"
 #include "icon/performance_core.h"
 
 namespace {
@@ -19,6 +19,14 @@ typedef BOOL(WINAPI* LogicalProcessorInformationExFn)(LOGICAL_PROCESSOR_RELATION
                                                       DWORD* length);
 typedef BOOL(WINAPI* NodeProcessorMaskExFn)(USHORT node, GROUP_AFFINITY* mask);
 typedef BOOL(WINAPI* ThreadGroupAffinityFn)(HANDLE thread, GROUP_AFFINITY* affinity);
+struct ProcessorNumber { // PROCESSOR_NUMBER
+    WORD group;
+    BYTE number;
+    BYTE reserved;
+};
+typedef BOOL(WINAPI* ProcessorNodeExFn)(ProcessorNumber* processor, USHORT* node);
+typedef WORD(WINAPI* GroupCountFn)();
+typedef DWORD(WINAPI* GroupProcessorsFn)(WORD group);
 
 struct PdhFunctions {
     decltype(&PdhOpenQueryW) open;
@@ -39,10 +47,11 @@ bool s_attempted;
 NodeProcessors s_nodes[kMaxNodeRecords];
 uint32_t s_nodeCount;
 uint16_t s_ownGroup;
+bool s_nodesOverlap; // the instances cannot be told apart: no reading is mapped
 
 double s_percent[kMaxProcessors];
 bool s_valid[kMaxProcessors];
-double s_highest;
+double s_highest[kEfficiencyClasses]; // by efficiency class
 bool s_changed;
 
 bool LookUpPdh() {
@@ -59,9 +68,34 @@ bool LookUpPdh() {
     return s_pdh.open != NULL;
 }
 
-// The NUMA nodes' processors from the node records of the processor topology, or node by node
-// where that query is missing. Without either (Vista, which has no counter anyway) node 0 is taken
-// to hold every processor.
+// The node of every processor of every group, asked processor by processor: unlike the nodes'
+// masks, a processor number is never folded for a 32-bit program.
+void AskProcessorNodes(HMODULE kernel) {
+    ProcessorNodeExFn processorNode;
+    GroupCountFn groupCount;
+    GroupProcessorsFn groupProcessors;
+    if (!FindFunction(kernel, "GetNumaProcessorNodeEx", &processorNode) ||
+        !FindFunction(kernel, "GetActiveProcessorGroupCount", &groupCount) ||
+        !FindFunction(kernel, "GetActiveProcessorCount", &groupProcessors))
+        return;
+    const WORD groups = groupCount();
+    for (WORD group = 0; group < groups; ++group) {
+        const DWORD processors = groupProcessors(group);
+        for (DWORD number = 0; number < processors && number < 64; ++number) {
+            ProcessorNumber processor = {group, static_cast<BYTE>(number), 0};
+            USHORT node;
+            if (!processorNode(&processor, &node) || node == 0xFFFF ||
+                !AddNodeProcessor(s_nodes, &s_nodeCount, kMaxNodeRecords, node, group, number)) {
+                s_nodeCount = 0; // a partial table would misplace the rest: the masks instead
+                return;
+            }
+        }
+    }
+}
+
+// The NUMA nodes' processors: processor by processor, or from the node records of the processor
+// topology, or node by node. Without any (Vista, which has no counter anyway) node 0 is taken to
+// hold every processor.
 void ReadProcessorNodes() {
     s_nodeCount = 0;
     s_ownGroup = 0;
@@ -72,9 +106,10 @@ void ReadProcessorNodes() {
         threadAffinity(GetCurrentThread(), &own))
         s_ownGroup = own.Group;
 
+    AskProcessorNodes(kernel);
     LogicalProcessorInformationExFn records;
     DWORD bytes = 0;
-    if (FindFunction(kernel, "GetLogicalProcessorInformationEx", &records) &&
+    if (s_nodeCount == 0 && FindFunction(kernel, "GetLogicalProcessorInformationEx", &records) &&
         !records(RelationNumaNode, NULL, &bytes) && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
         BYTE* buffer = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, bytes));
         if (buffer && records(RelationNumaNode,
@@ -106,6 +141,7 @@ void ReadProcessorNodes() {
         s_nodes[0] = {0, s_ownGroup, ~0ULL};
         s_nodeCount = 1;
     }
+    s_nodesOverlap = NodesOverlap(s_nodes, s_nodeCount);
 }
 
 // The English name works on every language of Windows. Vista, 7 and Wine's own PDH lack the
@@ -133,6 +169,8 @@ bool OpenCounter() {
 // Reads the formatted values of one collection into `percent`; false when there are none.
 bool ReadValues(double* percent, bool* valid) {
     DWORD bytes = 0, count = 0;
+    if (s_nodesOverlap)
+        return false;
     // Without NOCAP100 PDH caps a percentage at 100, and a turbo clock would never show.
     const DWORD format = PDH_FMT_DOUBLE | PDH_FMT_NOCAP100;
     if (static_cast<DWORD>(s_pdh.values(s_counter, format, &bytes, &count, NULL)) != PDH_MORE_DATA ||
@@ -172,11 +210,10 @@ void SampleProcessorPerformance() {
     for (UINT i = 0; i < kMaxProcessors; ++i) {
         if (valid[i] != s_valid[i] || (valid[i] && percent[i] != s_percent[i]))
             s_changed = true;
-        if (valid[i] && percent[i] > s_highest)
-            s_highest = percent[i];
         s_percent[i] = percent[i];
         s_valid[i] = valid[i];
     }
+    RaiseHighestSeen(percent, valid, g_processorClass, kMaxProcessors, s_highest);
 }
 
 void RestartPerformanceInterval() {
@@ -188,7 +225,7 @@ bool ProcessorPerformance(UINT number, DWORD* current, DWORD* maximum) {
     if (number >= kMaxProcessors || !s_valid[number])
         return false;
     uint32_t c, m;
-    PerformanceAsClock(s_percent[number], s_highest, &c, &m);
+    PerformanceAsClock(s_percent[number], s_highest[g_processorClass[number]], &c, &m);
     *current = c;
     *maximum = m;
     return true;

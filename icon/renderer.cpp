@@ -2,6 +2,7 @@
 
 #include <string.h>
 #include "common/flags.h"
+#include "common/system_library.h"
 #include "icon/cell_layout.h"
 #include "icon/processor_performance.h"
 #include "icon/renderer_state.h"
@@ -20,7 +21,10 @@ static_assert(sizeof(g_powerTable) == 1536, "64 PROCESSOR_POWER_INFORMATION reco
 namespace {
 
 const UINT kBusyPercent = 95; // above this the whole grid takes the activity colour
-const UINT kSettledTicks = 4; // ... once the readings stayed unchanged for more ticks than this
+const LONG kStatusBufferTooSmall = static_cast<LONG>(0xC0000023);
+const DWORD kMostRecords = 4096; // far more processors than Windows supports
+const WORD kAllGroups = 0xFFFF;  // ALL_PROCESSOR_GROUPS
+const UINT kSettledTicks = 4;    // ... once the readings stayed unchanged for more ticks than this
 
 // Windows lists the processors in no promised order; the cells follow processor numbers.
 void SortByNumber(ProcessorReading* readings, UINT count) {
@@ -33,6 +37,56 @@ void SortByNumber(ProcessorReading* readings, UINT count) {
             readings[j] = readings[j - 1];
         readings[j] = moving;
     }
+}
+
+// CallNtPowerInformation fills a record for every processor installed, in every group, and fails
+// without room for all of them. The block is made once, for at least the table's 64 records, and
+// grows only when Windows asks for more (a processor added while running).
+ProcessorReading* s_allReadings = g_powerTable;
+DWORD s_allRecords = kMaxProcessors;
+
+typedef DWORD(WINAPI* ActiveProcessorCountFn)(WORD group);
+
+// Windows 7 on; before it there is one group, which GetSystemInfo counts.
+DWORD InstalledProcessors() {
+    ActiveProcessorCountFn count;
+    if (FindFunction(GetModuleHandleW(L"KERNEL32"), "GetActiveProcessorCount", &count))
+        return count(kAllGroups);
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    return system.dwNumberOfProcessors;
+}
+
+// Room for `records` records; false when the heap has none, and the old block stays.
+bool MakeRoom(DWORD records) {
+    void* block = HeapAlloc(GetProcessHeap(), 0, records * sizeof(ProcessorReading));
+    if (!block)
+        return false;
+    if (s_allReadings != g_powerTable)
+        HeapFree(GetProcessHeap(), 0, s_allReadings);
+    s_allReadings = static_cast<ProcessorReading*>(block);
+    s_allRecords = records;
+    return true;
+}
+
+// Every installed processor's reading; the first 64, the program's own, land in g_powerTable.
+LONG ReadProcessors() {
+    static bool sized;
+    if (!sized) {
+        sized = true;
+        const DWORD installed = InstalledProcessors();
+        if (installed > kMaxProcessors && installed <= kMostRecords)
+            MakeRoom(installed);
+    }
+    LONG status;
+    while ((status = g_power.CallNtPowerInformation(ProcessorInformation, NULL, 0, s_allReadings,
+                                                    s_allRecords * sizeof(ProcessorReading))) ==
+               kStatusBufferTooSmall &&
+           s_allRecords < kMostRecords && MakeRoom(s_allRecords * 2)) {
+    }
+    if (status == 0 && s_allReadings != g_powerTable)
+        memcpy(g_powerTable, s_allReadings, sizeof(g_powerTable));
+    return status;
 }
 
 ULONGLONG FileTimeValue(const FILETIME& time) {
@@ -90,8 +144,7 @@ HICON Repaint(bool activity) {
 } // namespace
 
 HICON RenderTrayIcon() {
-    if (g_power.CallNtPowerInformation(ProcessorInformation, NULL, 0, g_powerTable, sizeof(g_powerTable)) !=
-        0)
+    if (ReadProcessors() != 0)
         return NULL;
     UINT count = g_processorCount;
     if (count > kMaxProcessors)
@@ -146,18 +199,21 @@ HICON RenderTrayIcon() {
 bool FindFastestProcessor(FastestProcessor* fastest) {
     const UINT count = g_processorCount < kMaxProcessors ? g_processorCount : UINT(kMaxProcessors);
     bool found = false, counter = false;
+    const bool hybrid = g_efficiencyClasses > 1;
     for (UINT i = 0; i < count; ++i) {
         const ProcessorReading& reading = g_powerTable[i];
         double percent;
         // A processor the counter reads outranks every one it does not.
         if (ProcessorPercent(reading.Number, &percent)) {
             if (!counter || percent > fastest->percent)
-                *fastest = {reading.Number, percent, reading.MaxMhz};
+                *fastest = {reading.Number, percent, hybrid ? 0 : reading.MaxMhz, -1};
             found = counter = true;
         } else if (!counter && reading.CurrentMhz != 0 && (!found || reading.CurrentMhz > fastest->mhz)) {
-            *fastest = {reading.Number, -1.0, reading.CurrentMhz};
+            *fastest = {reading.Number, -1.0, reading.CurrentMhz, -1};
             found = true;
         }
     }
+    if (found && hybrid && fastest->number < kMaxProcessors)
+        fastest->efficiencyClass = g_processorClass[fastest->number];
     return found;
 }

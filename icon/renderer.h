@@ -11,11 +11,14 @@ HICON RenderTrayIcon();
 
 // The fastest processor at the last tick, for the tooltip. With the performance counter: its
 // percentage of the nominal clock and that clock (MaxMhz, 0 where unknown); without: percent
-// negative and its current clock. False before any tick has read the processors.
+// negative and its current clock. On hybrid processors efficiencyClass is its class (-1 on
+// others), and with the counter the clock is unknown (0): one nominal clock does not serve cores
+// of several classes. False before any tick has read the processors.
 struct FastestProcessor {
     UINT number;
     double percent;
     DWORD mhz;
+    int efficiencyClass;
 };
 bool FindFastestProcessor(FastestProcessor* fastest);
 

@@ -26,6 +26,7 @@
 #define IDS_TIP_FASTEST_CLOCK 44
 #define IDS_TIP_FASTEST_SHARE 45
 #define IDS_TIP_RELEASE_REFUSED 46
-#define IDS_TIP_LAST          46
+#define IDS_TIP_FASTEST_CLASS 47 // "%1" processor, "%2" its efficiency class, "%3" percent
+#define IDS_TIP_LAST          47
 
 #endif

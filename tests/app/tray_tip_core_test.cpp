@@ -20,7 +20,8 @@ const TrayTipWords kWords = {.status = L"V: %1, %2",
                              .releaseRefused = L"still on (error %1)",
                              .fastest = L"Fast: CPU %1, %2,%3 GHz (%4 %%)",
                              .fastestClock = L"Fast: CPU %1, %2,%3 GHz",
-                             .fastestShare = L"Fast: CPU %1 (%2 %%)"};
+                             .fastestShare = L"Fast: CPU %1 (%2 %%)",
+                             .fastestClass = L"Fast: CPU %1, class %2 (%3 %%)"};
 
 std::wstring Tip(const TrayTipState& state) {
     wchar_t tip[kTrayTipUnits + 8];
@@ -81,6 +82,7 @@ TEST(FormatTrayTip, TheFastestProcessor) {
         double percent;
         uint32_t mhz;
         const wchar_t* second;
+        int32_t efficiencyClass = -1;
     } cases[] = {
         {.percent = 112.0, .mhz = 3660, .second = L"\nFast: CPU 63, 4,1 GHz (112 %)"},
         {.percent = 99.5, .mhz = 2000, .second = L"\nFast: CPU 63, 2,0 GHz (100 %)"},
@@ -88,10 +90,14 @@ TEST(FormatTrayTip, TheFastestProcessor) {
         {.percent = 87.4, .mhz = 0, .second = L"\nFast: CPU 63 (87 %)"},
         {.percent = 1e12, .mhz = 4000000000u, .second = L"\nFast: CPU 63, 100000000,0 GHz (1000000000 %)"},
         {.known = false, .percent = 50, .mhz = 3000, .second = L""},
+        // A hybrid processor's class, with the percentage; without the counter its clock.
+        {.percent = 96.0, .mhz = 0, .second = L"\nFast: CPU 63, class 1 (96 %)", .efficiencyClass = 1},
+        {.percent = -1, .mhz = 1200, .second = L"\nFast: CPU 63, 1,2 GHz", .efficiencyClass = 0},
     };
     for (const auto& c : cases) {
         TrayTipState state = {
             .modeName = L"M", .fastestKnown = c.known, .processor = 63, .percent = c.percent, .mhz = c.mhz};
+        state.efficiencyClass = c.efficiencyClass;
         EXPECT_EQ(L"V: M, off" + std::wstring(c.second), Tip(state)) << "expected: " << c.second;
     }
 }

@@ -88,3 +88,10 @@ winctl send "$PROGRAM_WINDOW" 0 0 0 >/dev/null
 icon_check "the cells take the new colour" 0 eventually 5 red_now
 check "the colour is stored as 0x00FF0000" eventually 5 stored color::frequency 0xff0000
 exit_program
+
+# A workstation of 128 processors: the power manager wants a record for every one of them, and the
+# icon shows the program's own.
+set_store installed 128
+check "with 128 processors installed the program starts" start_program
+icon_check "its icon paints the cells of its own processors" 0 eventually 30 icon_shows 0 "red green"
+exit_program

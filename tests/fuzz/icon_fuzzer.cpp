@@ -18,6 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ReadProcessorTopology(records.data(), records.size(), in.ConsumeBool() ? 8 : 4);
     if (in.ConsumeBool())
         topology = {in.ConsumeBool(), in.ConsumeIntegral<uint32_t>(), in.ConsumeIntegral<uint32_t>()};
+    if (in.ConsumeBool()) // the same bytes as core records with efficiency classes
+        ReadEfficiencyClasses(records.data(), records.size(), in.ConsumeBool() ? 8 : 4, 0, processors,
+                              &topology);
 
     const CellGrid grid = PlanCellGrid(processors, topology, width, height, borders);
     if (grid.cols == 0 || uint64_t(grid.cols) * grid.rows < processors)

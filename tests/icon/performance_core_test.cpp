@@ -60,6 +60,36 @@ TEST(NodeProcessorNumber, TheKthProcessorOfTheNodeInTheOwnGroup) {
     }
 }
 
+// A 32-bit program sees a node's mask with its high half folded into the low half: on two nodes of
+// 24 processors the masks overlap, and then no instance is mapped. Asked processor by processor,
+// the nodes keep every processor where it is: "1,16" is processor 40.
+TEST(NodesOverlap, FoldedMasksAreRefusedAndProcessorByProcessorIsNot) {
+    const struct {
+        const char* machine;
+        std::vector<NodeProcessors> nodes;
+        bool overlap;
+    } cases[] = {
+        {.machine = "2 x 24, folded", .nodes = {{0, 0, 0xFFFFFF}, {1, 0, 0xFF00FFFF}}, .overlap = true},
+        {.machine = "2 x 16", .nodes = {{0, 0, 0xFFFF}, {1, 0, 0xFFFF0000}}, .overlap = false},
+        {.machine = "1 x 48, folded", .nodes = {{0, 0, 0xFFFFFFFF}}, .overlap = false},
+        {.machine = "2 x 32 in two groups",
+         .nodes = {{0, 0, 0xFFFFFFFF}, {1, 1, 0xFFFFFFFF}},
+         .overlap = false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.overlap, NodesOverlap(c.nodes.data(), static_cast<uint32_t>(c.nodes.size())))
+            << c.machine;
+
+    NodeProcessors nodes[2];
+    uint32_t count = 0, number = 77;
+    for (uint32_t n = 0; n < 48; ++n)
+        ASSERT_TRUE(AddNodeProcessor(nodes, &count, 2, n / 24, 0, n)) << "processor " << n;
+    EXPECT_FALSE(AddNodeProcessor(nodes, &count, 2, 2, 0, 0)) << "a third node in room for two";
+    EXPECT_FALSE(NodesOverlap(nodes, count));
+    EXPECT_TRUE(NodeProcessorNumber(nodes, count, 1, 16, 0, &number));
+    EXPECT_EQ(40u, number);
+}
+
 // Full opacity (192) belongs to the highest performance seen, at least 100 %.
 TEST(PerformanceAsClock, FullIntensityAtTheHighestPerformanceSeen) {
     const struct {
@@ -74,6 +104,18 @@ TEST(PerformanceAsClock, FullIntensityAtTheHighestPerformanceSeen) {
         PerformanceAsClock(c.percent, c.highest, &current, &maximum);
         EXPECT_EQ(c.intensity, CellIntensity(current, maximum)) << c.percent << " % of " << c.highest << " %";
     }
+}
+
+// On a hybrid processor each efficiency class keeps its own highest reading, which is full for it;
+// a reading that is not valid counts for none.
+TEST(RaiseHighestSeen, EachClassKeepsItsOwnHighest) {
+    const double percent[] = {130, 100, 90, 120};
+    const bool valid[] = {true, true, true, false};
+    const uint8_t efficiency[] = {1, 0, 0, 0};
+    double highest[kEfficiencyClasses] = {};
+    RaiseHighestSeen(percent, valid, efficiency, 4, highest);
+    EXPECT_EQ(130, highest[1]) << "the fast cores' class";
+    EXPECT_EQ(100, highest[0]) << "the slow cores' class";
 }
 
 } // namespace

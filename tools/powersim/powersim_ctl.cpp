@@ -24,6 +24,8 @@ static const char kUsage[] =
     "                             \"N,K\" (- : every processor in node 0)\n"
     "  fail FUNCTION CODE         make FUNCTION fail with CODE (0 clears the fault)\n"
     "  missing-read CODE          what reads of a scheme that does not exist return (0: 2)\n"
+    "  installed N | -            CallNtPowerInformation stands for N installed processors\n"
+    "                             (- : the machine's own)\n"
     "  clear-fails                clear every fault\n"
     "  clear-calls                set every call count to 0\n"
     "  dump                       print the whole state\n"
@@ -216,6 +218,10 @@ static void Dump(HKEY store) {
         printf("fail %ls %lu\n", kPowerFunctionNames[i], static_cast<unsigned long>(code));
     }
     printf("missing-read %lu\n", static_cast<unsigned long>(MissingReadCode(store)));
+    if (DWORD installed = InstalledProcessors(store))
+        printf("installed %lu\n", static_cast<unsigned long>(installed));
+    else
+        printf("installed -\n");
     DumpOtherValues(store);
 }
 
@@ -304,6 +310,14 @@ static int RunOnStore(HKEY store, int argc, wchar_t** argv) {
             return Usage();
         DWORD result = SetMissingReadCode(store, code);
         return result == ERROR_SUCCESS ? 0 : Fail("missing-read", result);
+    }
+    if (wcscmp(command, L"installed") == 0 && argc == 3) {
+        DWORD count = 0;
+        bool none;
+        if (!ParseNumber(argv[2], true, &count, &none))
+            return Usage();
+        DWORD result = SetInstalledProcessors(store, none ? 0 : count);
+        return result == ERROR_SUCCESS ? 0 : Fail("installed", result);
     }
     if (wcscmp(command, L"clear-fails") == 0 && argc == 2) {
         for (int i = 0; i < kPowerFunctionCount; ++i) {

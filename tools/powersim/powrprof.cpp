@@ -21,6 +21,12 @@
 typedef LONG(WINAPI* NtPowerInformationFunction)(POWER_INFORMATION_LEVEL, PVOID, ULONG, PVOID, ULONG);
 
 static const LONG kStatusNotImplemented = static_cast<LONG>(0xC0000002);
+static const LONG kStatusBufferTooSmall = static_cast<LONG>(0xC0000023);
+
+// PROCESSOR_POWER_INFORMATION, which the headers leave to the DDK.
+struct ProcessorRecord {
+    ULONG Number, MaxMhz, CurrentMhz, MhzLimit, MaxIdleState, CurrentIdleState;
+};
 
 // Opens the store for a counted function; on success the caller closes it.
 static DWORD Enter(PowerFunction function, HKEY* store) {
@@ -161,12 +167,18 @@ EXPORT DWORD WINAPI PowerEnumerate(HKEY, const GUID* scheme, const GUID* subgrou
 // The real readings come from ntdll, which is what the system's POWRPROF does too; loading the
 // system's POWRPROF instead would find this module again, having the same name. The result is an
 // NTSTATUS (a LONG); a fault knob's code is returned as one. Not counted: the program calls it
-// 20 times a second.
+// 20 times a second. With `installed N` in the store, ProcessorInformation stands for a machine of
+// N processors: as on Windows, it wants room for a record of every one and fails with
+// STATUS_BUFFER_TOO_SMALL otherwise; past the machine's own processors the records repeat theirs
+// with their own numbers.
 EXPORT LONG WINAPI CallNtPowerInformation(POWER_INFORMATION_LEVEL level, PVOID input, ULONG inputLength,
                                           PVOID output, ULONG outputLength) {
     DWORD fault = FaultOf(NULL, kCallNtPowerInformation);
     if (fault)
         return static_cast<LONG>(fault);
+    const DWORD installed = level == ProcessorInformation ? InstalledProcessors(NULL) : 0;
+    if (installed && outputLength / sizeof(ProcessorRecord) < installed)
+        return kStatusBufferTooSmall;
     HMODULE ntdll = GetModuleHandleW(L"ntdll");
     NtPowerInformationFunction query =
         ntdll ? reinterpret_cast<NtPowerInformationFunction>(
@@ -174,7 +186,16 @@ EXPORT LONG WINAPI CallNtPowerInformation(POWER_INFORMATION_LEVEL level, PVOID i
               : NULL;
     if (!query)
         return kStatusNotImplemented;
-    return query(level, input, inputLength, output, outputLength);
+    LONG status = query(level, input, inputLength, output, outputLength);
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const DWORD own = system.dwNumberOfProcessors;
+    ProcessorRecord* records = static_cast<ProcessorRecord*>(output);
+    for (DWORD i = own; status == 0 && own != 0 && i < installed; ++i) {
+        records[i] = records[i % own];
+        records[i].Number = i;
+    }
+    return status;
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {

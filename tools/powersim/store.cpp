@@ -231,6 +231,28 @@ DWORD SetMissingReadCode(HKEY store, DWORD code) {
     return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
 }
 
+DWORD InstalledProcessors(HKEY store) {
+    HKEY own = NULL;
+    if (!store) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRoot, 0, KEY_QUERY_VALUE | kView, &own) != ERROR_SUCCESS)
+            return 0;
+        store = own;
+    }
+    DWORD count;
+    if (!ReadDwordValue(store, L"installed", &count))
+        count = 0;
+    if (own)
+        RegCloseKey(own);
+    return count;
+}
+
+DWORD SetInstalledProcessors(HKEY store, DWORD count) {
+    if (count)
+        return WriteDwordValue(store, L"installed", count);
+    DWORD result = RegDeleteValueW(store, L"installed");
+    return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
+}
+
 DWORD ReadIndex(HKEY store, const GUID& scheme, const GUID& subgroup, const GUID& setting,
                 const wchar_t* which, DWORD* value) {
     wchar_t path[kPathLength];

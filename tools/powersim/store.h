@@ -22,6 +22,9 @@
 //                                  processor, e.g. "50 100" (absent: every processor at 100)
 //   pdh::nodes          REG_SZ     the NUMA node of each processor, e.g. "0 1", which names its
 //                                  instance "N,K" (absent: every processor in node 0)
+//   installed           REG_DWORD  the processors installed in every group: CallNtPowerInformation
+//                                  (ProcessorInformation) wants and fills one record for each
+//                                  (absent: the machine's own)
 #ifndef POWERSIM_STORE_H
 #define POWERSIM_STORE_H
 
@@ -82,6 +85,11 @@ DWORD SetFault(HKEY store, PowerFunction function, DWORD code);
 DWORD ClearCalls(HKEY store);
 
 bool SchemeExists(HKEY store, const GUID& scheme);
+// The installed processors that CallNtPowerInformation stands for (the store is opened for the
+// query when it is null); 0 when the machine's own count stands. SetInstalledProcessors(0) removes it.
+DWORD InstalledProcessors(HKEY store);
+DWORD SetInstalledProcessors(HKEY store, DWORD count);
+
 // The index-th scheme in the store's order. ERROR_NO_MORE_ITEMS past the last one.
 DWORD SchemeAt(HKEY store, DWORD index, GUID* scheme);
 // What a read of a scheme that does not exist returns: the knob missing::read, or
