@@ -9,7 +9,9 @@
 // settings before it, so each collection weighs every value in force during its interval by the
 // time it was in force; a program that reads after a long pause without starting a new interval
 // first sees that mix, as it would on Windows. Like PDH, the counter has no value at its first
-// collection, and a percentage is capped at 100 unless PDH_FMT_NOCAP100 is asked for.
+// collection, and a percentage is capped at 100 unless PDH_FMT_NOCAP100 is asked for. For a
+// benchmark of a live counter, "pdh::jitter" (powersim-ctl performance-jitter on) moves every
+// value by 0.5 at each collection, up and down in turn, so that no two readings in a row agree.
 #include "store.h"
 
 #include <pdh.h>
@@ -112,7 +114,8 @@ EXPORT PDH_STATUS WINAPI PdhAddEnglishCounterW(PDH_HQUERY query, LPCWSTR path, D
 }
 
 // Counted in the store, failed calls included, like the POWRPROF functions. From the second
-// collection on, each processor's value is its average since the previous one.
+// collection on, each processor's value is its average since the previous one (with jitter on,
+// 0.5 above it and 0.5 below it in turn).
 EXPORT PDH_STATUS WINAPI PdhCollectQueryData(PDH_HQUERY query) {
     HKEY store;
     DWORD result = OpenStore(&store);
@@ -127,8 +130,13 @@ EXPORT PDH_STATUS WINAPI PdhCollectQueryData(PDH_HQUERY query) {
     const int count = ReadPerformance(store, settings, kEarlierPerformance + 1);
     const ULONGLONG now = SystemTimeNow();
     Query* made = static_cast<Query*>(query);
-    if (made->collections > 0)
-        AverageOver(settings, count, made->collected, now, ProcessorCount(), made->percent);
+    if (made->collections > 0) {
+        const DWORD processors = ProcessorCount();
+        AverageOver(settings, count, made->collected, now, processors, made->percent);
+        if (PerformanceJitter(store))
+            for (DWORD p = 0; p < processors; ++p)
+                made->percent[p] += made->collections % 2 ? 0.5 : -0.5;
+    }
     CloseStore(store);
     made->collected = now;
     ++made->collections;

@@ -21,6 +21,7 @@ static const char kUsage[] =
     "  performance P0 P1 ... | -  the stand-in pdh.dll's % Processor Performance of each processor\n"
     "                             from now on (- : every processor at 100); a collection averages\n"
     "                             the values in force since the one before\n"
+    "  performance-jitter on|off  on: each collection moves every value by 0.5, up and down in turn\n"
     "  nodes N0 N1 ... | -        the NUMA node of each processor, which names its counter instance\n"
     "                             \"N,K\" (- : every processor in node 0)\n"
     "  fail FUNCTION CODE         make FUNCTION fail with CODE (0 clears the fault)\n"
@@ -217,6 +218,7 @@ static void Dump(HKEY store) {
         printf("fail %ls %lu\n", kPowerFunctionNames[i], static_cast<unsigned long>(code));
     }
     printf("missing-read %lu\n", static_cast<unsigned long>(MissingReadCode(store)));
+    printf("jitter %s\n", PerformanceJitter(store) ? "on" : "off");
     DumpOtherValues(store);
 }
 
@@ -294,6 +296,13 @@ static int RunOnStore(HKEY store, int argc, wchar_t** argv) {
             return Usage();
         DWORD result = SetPerformance(store, values[0] ? values : NULL);
         return result == ERROR_SUCCESS ? 0 : Fail("performance", result);
+    }
+    if (wcscmp(command, L"performance-jitter") == 0 && argc == 3) {
+        const bool on = wcscmp(argv[2], L"on") == 0;
+        if (!on && wcscmp(argv[2], L"off") != 0)
+            return Usage();
+        DWORD result = SetPerformanceJitter(store, on);
+        return result == ERROR_SUCCESS ? 0 : Fail("performance-jitter", result);
     }
     if (wcscmp(command, L"nodes") == 0 && argc >= 3) {
         wchar_t values[kPerformanceText];

@@ -494,3 +494,17 @@ DWORD SetPerformance(HKEY store, const wchar_t* values) {
     result = RegDeleteValueW(store, kPerformanceValue);
     return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
 }
+
+static const wchar_t kJitterValue[] = L"pdh::jitter";
+
+bool PerformanceJitter(HKEY store) {
+    DWORD on;
+    return ReadDwordValue(store, kJitterValue, &on) && on;
+}
+
+DWORD SetPerformanceJitter(HKEY store, bool on) {
+    if (on)
+        return WriteDwordValue(store, kJitterValue, 1);
+    DWORD result = RegDeleteValueW(store, kJitterValue);
+    return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
+}

@@ -23,6 +23,8 @@
 //   pdh::since          REG_QWORD  when it was set (GetSystemTimeAsFileTime; absent: always)
 //   pdh::earlier        REG_MULTI_SZ  the settings it replaced, newest first, at most
 //                                  kEarlierPerformance, each "SINCE P0 P1 ..." (SINCE in decimal)
+//   pdh::jitter         REG_DWORD  1: each collection moves every value by 0.5, up and down in
+//                                  turn, for a benchmark of a live counter (absent: off)
 //   pdh::nodes          REG_SZ     the NUMA node of each processor, e.g. "0 1", which names its
 //                                  instance "N,K" (absent: every processor in node 0)
 #ifndef POWERSIM_STORE_H
@@ -119,6 +121,9 @@ struct PerformanceSetting {
 DWORD SetPerformance(HKEY store, const wchar_t* values);
 // The setting in force, then the earlier ones, newest first: how many (1 to capacity).
 int ReadPerformance(HKEY store, PerformanceSetting* settings, int capacity);
+// Whether each collection moves every value by 0.5, up and down in turn (pdh::jitter).
+bool PerformanceJitter(HKEY store);
+DWORD SetPerformanceJitter(HKEY store, bool on);
 // GetSystemTimeAsFileTime as one number, the clock every process of the machine shares.
 ULONGLONG SystemTimeNow();
 
