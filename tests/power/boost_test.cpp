@@ -41,8 +41,6 @@ const Calls kDcWrittenBack = {"Enumerate(0)", "ReadDC(B)", "WriteDC(B, 0)", "Get
 const Calls kReapply = {"Enumerate(0)", "GetActive", "SetActive(B)"};
 const Failures kGetFails = {{"GetActive", 5}}, kSetFails = {{"SetActive", 5}};
 
-static int s_refreshes; // menu refreshes, each of which asks whether the user may change power schemes
-
 // The stored form of an undo record.
 struct Record {
     DWORD version = 1;
@@ -97,7 +95,7 @@ static std::string State() {
 class Boost : public IsolatedRegistryTest {};
 
 // The state at the start, the calls of the engages and of two releases in a row, with the engaged
-// flag between them and the menu refreshes of both; then the records the releases leave and what
+// flag between them; then the records the releases leave and what
 // the next start's replay of them calls; and the schemes at the end, which hold the user's choices
 // and otherwise their starting values.
 struct Case {
@@ -112,17 +110,12 @@ struct Case {
     Calls engage = {};
     bool engaged = false;
     Calls release = {};
-    int refreshes = 0;
     std::string left = "none";
     Calls replay = {};
 };
 
 const Case kCases[] = {
-    {.name = "scheme switch and back",
-     .engage = kSwitch,
-     .engaged = true,
-     .release = kSwitchBack,
-     .refreshes = 2},
+    {.name = "scheme switch and back", .engage = kSwitch, .engaged = true, .release = kSwitchBack},
     {.name = "High Performance already active", .active = "HP", .engage = {"GetActive"}},
     {.name = "GetActive fails", .atEngage = kGetFails, .engage = {"GetActive -> 5"}},
     {.name = "SetActive fails",
@@ -132,8 +125,7 @@ const Case kCases[] = {
      .missing = "HP",
      .engage = Calls{"GetActive", "SetActive(HP) -> 2"} + kNoHp + kRaise,
      .engaged = true,
-     .release = kRestore,
-     .refreshes = 2},
+     .release = kRestore},
     {.name = "no High Performance, and the schemes cannot be listed: nothing raised",
      .missing = "HP",
      .atEngage = {{"Enumerate", 5}},
@@ -142,24 +134,21 @@ const Case kCases[] = {
      .method = 1,
      .engage = kRaise,
      .engaged = true,
-     .release = kRestore,
-     .refreshes = 2},
+     .release = kRestore},
     {.name = "DC read fails",
      .method = 1,
      .atEngage = {{"ReadDC", 2}},
      .engage = {"GetActive", "ReadAC(B)", "WriteAC(B, 100)", "ReadDC(B) -> 2", "ReadAC1(B) -> 2",
                 "ReadDC1(B) -> 2", "SetActive(B)"},
      .engaged = true,
-     .release = {"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "GetActive", "SetActive(B)"},
-     .refreshes = 2},
+     .release = {"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "GetActive", "SetActive(B)"}},
     {.name = "AC raise refused: AC is not written back",
      .method = 1,
      .atEngage = {{"WriteAC", 5}},
      .engage = {"GetActive", "ReadAC(B)", "WriteAC(B, 100) -> 5", "ReadDC(B)", "WriteDC(B, 100)",
                 "ReadAC1(B) -> 2", "ReadDC1(B) -> 2", "SetActive(B)"},
      .engaged = true,
-     .release = {"Enumerate(0)", "ReadDC(B)", "WriteDC(B, 0)", "GetActive", "SetActive(B)"},
-     .refreshes = 2},
+     .release = {"Enumerate(0)", "ReadDC(B)", "WriteDC(B, 0)", "GetActive", "SetActive(B)"}},
     {.name = "both reads fail",
      .method = 1,
      .atEngage = {{"ReadAC", 2}, {"ReadDC", 2}},
@@ -170,8 +159,7 @@ const Case kCases[] = {
      .engage = kRaise,
      .engaged = true,
      .release = {"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)", "WriteDC(B, 0)", "GetActive",
-                 "SetActive(PS)"},
-     .refreshes = 2},
+                 "SetActive(PS)"}},
     {.name = "final SetActive fails: the values go back, with nothing to apply",
      .method = 1,
      .atEngage = kSetFails,
@@ -181,8 +169,7 @@ const Case kCases[] = {
      .engages = 2,
      .engage = kSwitch + kSwitchBack + kSwitch,
      .engaged = true,
-     .release = kSwitchBack,
-     .refreshes = 4},
+     .release = kSwitchBack},
     {.name = "method 2", .method = 2},
     // Releases that Windows refuses in part: the record keeps what is left, for the next start.
     {.name = "switch back refused",
@@ -190,7 +177,6 @@ const Case kCases[] = {
      .engage = kSwitch,
      .engaged = true,
      .release = {"Enumerate(0)", "GetActive", "SetActive(B) -> 5"},
-     .refreshes = 2,
      .left = "0 B - -",
      .replay = kSwitchBack},
     {.name = "GetActive fails at release",
@@ -200,7 +186,6 @@ const Case kCases[] = {
      .engaged = true,
      .release = {"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)", "WriteDC(B, 0)",
                  "GetActive -> 5"},
-     .refreshes = 2,
      .left = "1 B - -",
      .replay = kReapply},
     {.name = "DC write-back refused",
@@ -210,7 +195,6 @@ const Case kCases[] = {
      .engaged = true,
      .release = {"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)", "WriteDC(B, 0) -> 5", "GetActive",
                  "SetActive(B)"},
-     .refreshes = 2,
      .left = "1 B - 0",
      .replay = kDcWrittenBack},
     {.name = "class-1 DC write-back refused: its own record keeps it",
@@ -221,7 +205,6 @@ const Case kCases[] = {
      .engaged = true,
      .release = {"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)", "WriteDC(B, 0)", "ReadAC1(B)",
                  "WriteAC1(B, 30)", "ReadDC1(B)", "WriteDC1(B, 20) -> 5", "GetActive", "SetActive(B)"},
-     .refreshes = 2,
      .left = "1 B - - + 1 B - 20",
      .replay =
          kReapply + Calls{"Enumerate(0)", "ReadDC1(B)", "WriteDC1(B, 20)", "GetActive", "SetActive(B)"}},
@@ -234,7 +217,6 @@ const Case kCases[] = {
      .engage = kRaise + Calls{"Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)", "WriteDC(B, 0) -> 5",
                               "GetActive", "SetActive(B)", "Enumerate(0)", "ReadDC(B)", "WriteDC(B, 0) -> 5",
                               "GetActive", "SetActive(B)"},
-     .refreshes = 2,
      .left = "1 B - 0",
      .replay = kDcWrittenBack},
 };
@@ -247,9 +229,7 @@ TEST_F(Boost, EngageAndReleaseByEveryMethodAndFailure) {
             g_fakeSchemes.erase(c.missing);
         if (c.class1.ac)
             g_fakeClass1["B"] = c.class1;
-        s_refreshes = 0;
         g_boostMethod = c.method;
-        g_power.CanUserWritePwrScheme = []() -> BOOLEAN { return ++s_refreshes != 0; };
         g_fakeActiveScheme = c.active;
         // What the schemes hold at the end: the start, with the user's choices.
         std::string expected = Schemes();
@@ -267,7 +247,6 @@ TEST_F(Boost, EngageAndReleaseByEveryMethodAndFailure) {
         ReleaseBoost();
         EXPECT_EQ(c.release, TakePowerCalls());
         EXPECT_FALSE(g_engaged);
-        EXPECT_EQ(c.refreshes, s_refreshes);
         EXPECT_EQ(c.left, UndoRecords());
         EXPECT_EQ(c.left != "none", RestoreAtLogon());
         // The next start, when Windows no longer refuses: the RunOnce value goes with the records.

@@ -2,9 +2,16 @@
 // icon reads. It knows one counter, "\Processor Information(*)\% Processor Performance", with
 // the per-processor values of the store ("pdh::performance", set with powersim-ctl
 // performance) under instance names by NUMA node ("pdh::nodes", powersim-ctl nodes), and only the
-// functions the program calls. Like PDH, a rate counter has no
-// value at its first collection, and a percentage is capped at 100 unless PDH_FMT_NOCAP100
-// is asked for. Installed where Windows keeps the real one; never shipped.
+// functions the program calls. Installed where Windows keeps the real one; never shipped.
+//
+// It is a rate counter, as on Windows: a formatted value is the average over the interval
+// between the query's last two collections. The store keeps when each setting was made and the
+// settings before it, so each collection weighs every value in force during its interval by the
+// time it was in force; a program that reads after a long pause without starting a new interval
+// first sees that mix, as it would on Windows. Like PDH, the counter has no value at its first
+// collection, and a percentage is capped at 100 unless PDH_FMT_NOCAP100 is asked for. For a
+// benchmark of a live counter, "pdh::jitter" (powersim-ctl performance-jitter on) moves every
+// value by 0.5 at each collection, up and down in turn, so that no two readings in a row agree.
 #include "store.h"
 
 #include <pdh.h>
@@ -19,31 +26,69 @@ namespace {
 
 const wchar_t kCounterPath[] = L"\\Processor Information(*)\\% Processor Performance";
 
+const DWORD kMaxProcessors = 64;
+
 struct Query {
     DWORD collections;
+    ULONGLONG collected;            // when the last collection was made
+    double percent[kMaxProcessors]; // each processor's average over the last interval
 };
+
+DWORD ProcessorCount() {
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    return system.dwNumberOfProcessors < kMaxProcessors ? system.dwNumberOfProcessors : kMaxProcessors;
+}
+
+// A list of numbers, one per processor; `fallback` where none is given.
+void ParseList(const wchar_t* text, double* values, DWORD count, double fallback) {
+    for (DWORD i = 0; i < count; ++i)
+        values[i] = fallback;
+    const wchar_t* p = text;
+    for (DWORD i = 0; i < count; ++i) {
+        wchar_t* end;
+        double value = wcstod(p, &end);
+        if (end == p)
+            break;
+        values[i] = value;
+        p = end;
+    }
+}
 
 // A list of numbers of the store, one per processor; `fallback` where none is given.
 void ReadList(const wchar_t* name, double* values, DWORD count, double fallback) {
-    for (DWORD i = 0; i < count; ++i)
-        values[i] = fallback;
-    HKEY store;
-    if (OpenStore(&store) != ERROR_SUCCESS)
-        return;
     wchar_t text[512] = {};
-    DWORD size = sizeof(text) - sizeof(wchar_t);
-    if (RegQueryValueExW(store, name, NULL, NULL, reinterpret_cast<BYTE*>(text), &size) == ERROR_SUCCESS) {
-        wchar_t* p = text;
-        for (DWORD i = 0; i < count; ++i) {
-            wchar_t* end;
-            double value = wcstod(p, &end);
-            if (end == p)
-                break;
-            values[i] = value;
-            p = end;
-        }
+    HKEY store;
+    if (OpenStore(&store) == ERROR_SUCCESS) {
+        DWORD size = sizeof(text) - sizeof(wchar_t);
+        if (RegQueryValueExW(store, name, NULL, NULL, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS)
+            text[0] = 0;
+        CloseStore(store);
     }
-    CloseStore(store);
+    ParseList(text, values, count, fallback);
+}
+
+// Each processor's performance averaged over [from, to], every setting weighed by how long of it
+// it was in force. settings[0] is in force since its time, each earlier one until the next
+// one's; the oldest one known stands for all that went before. An empty interval (two
+// collections within one tick of the clock) gives the setting in force at its start.
+void AverageOver(const PerformanceSetting* settings, int count, ULONGLONG from, ULONGLONG to,
+                 DWORD processors, double* percent) {
+    if (to <= from)
+        to = from + 1;
+    double sums[kMaxProcessors] = {}, values[kMaxProcessors];
+    ULONGLONG end = to;
+    for (int i = 0; i < count && end > from; ++i) {
+        const ULONGLONG start = i == count - 1 || settings[i].since < from ? from : settings[i].since;
+        if (start >= end)
+            continue; // made after the interval ended, or in force for none of it
+        ParseList(settings[i].values, values, processors, 100.0);
+        for (DWORD p = 0; p < processors; ++p)
+            sums[p] += values[p] * static_cast<double>(end - start);
+        end = start;
+    }
+    for (DWORD p = 0; p < processors; ++p)
+        percent[p] = sums[p] / static_cast<double>(to - from);
 }
 
 } // namespace
@@ -68,18 +113,33 @@ EXPORT PDH_STATUS WINAPI PdhAddEnglishCounterW(PDH_HQUERY query, LPCWSTR path, D
     return ERROR_SUCCESS;
 }
 
-// Counted in the store, failed calls included, like the POWRPROF functions.
+// Counted in the store, failed calls included, like the POWRPROF functions. From the second
+// collection on, each processor's value is its average since the previous one (with jitter on,
+// 0.5 above it and 0.5 below it in turn).
 EXPORT PDH_STATUS WINAPI PdhCollectQueryData(PDH_HQUERY query) {
     HKEY store;
     DWORD result = OpenStore(&store);
     if (result != ERROR_SUCCESS)
         return static_cast<PDH_STATUS>(result);
     CountCall(store, kPdhCollectQueryData);
-    DWORD fault = FaultOf(store, kPdhCollectQueryData);
-    CloseStore(store);
-    if (fault)
+    if (DWORD fault = FaultOf(store, kPdhCollectQueryData)) {
+        CloseStore(store);
         return static_cast<PDH_STATUS>(fault);
-    ++static_cast<Query*>(query)->collections;
+    }
+    PerformanceSetting settings[kEarlierPerformance + 1];
+    const int count = ReadPerformance(store, settings, kEarlierPerformance + 1);
+    const ULONGLONG now = SystemTimeNow();
+    Query* made = static_cast<Query*>(query);
+    if (made->collections > 0) {
+        const DWORD processors = ProcessorCount();
+        AverageOver(settings, count, made->collected, now, processors, made->percent);
+        if (PerformanceJitter(store))
+            for (DWORD p = 0; p < processors; ++p)
+                made->percent[p] += made->collections % 2 ? 0.5 : -0.5;
+    }
+    CloseStore(store);
+    made->collected = now;
+    ++made->collections;
     return ERROR_SUCCESS;
 }
 
@@ -90,13 +150,12 @@ EXPORT PDH_STATUS WINAPI PdhGetFormattedCounterArrayW(PDH_HCOUNTER counter, DWOR
                                                       LPDWORD itemCount, PPDH_FMT_COUNTERVALUE_ITEM_W items) {
     if (DWORD fault = FaultOf(NULL, kPdhGetFormattedCounterArrayW))
         return static_cast<PDH_STATUS>(fault);
-    if (static_cast<Query*>(counter)->collections < 2)
+    const Query* made = static_cast<Query*>(counter);
+    if (made->collections < 2)
         return PDH_INVALID_DATA;
-    SYSTEM_INFO system;
-    GetSystemInfo(&system);
-    const DWORD processors = system.dwNumberOfProcessors < 64 ? system.dwNumberOfProcessors : 64;
-    double percent[64], nodeOf[64];
-    ReadList(L"pdh::performance", percent, processors, 100.0);
+    const DWORD processors = ProcessorCount();
+    const double* percent = made->percent;
+    double nodeOf[kMaxProcessors];
     ReadList(L"pdh::nodes", nodeOf, processors, 0.0);
     // Nodes 0 to 63; their processors so far, their sums, and whether each has any.
     DWORD within[64] = {}, nodes = 0;

@@ -19,7 +19,9 @@ static const char kUsage[] =
     "  activate SCHEME            make SCHEME active and in force, as PowerSetActiveScheme does\n"
     "  remove SCHEME              delete SCHEME and its values, as on a machine without it\n"
     "  performance P0 P1 ... | -  the stand-in pdh.dll's % Processor Performance of each processor\n"
-    "                             (- : every processor at 100)\n"
+    "                             from now on (- : every processor at 100); a collection averages\n"
+    "                             the values in force since the one before\n"
+    "  performance-jitter on|off  on: each collection moves every value by 0.5, up and down in turn\n"
     "  nodes N0 N1 ... | -        the NUMA node of each processor, which names its counter instance\n"
     "                             \"N,K\" (- : every processor in node 0)\n"
     "  fail FUNCTION CODE         make FUNCTION fail with CODE (0 clears the fault)\n"
@@ -222,6 +224,7 @@ static void Dump(HKEY store) {
         printf("installed %lu\n", static_cast<unsigned long>(installed));
     else
         printf("installed -\n");
+    printf("jitter %s\n", PerformanceJitter(store) ? "on" : "off");
     DumpOtherValues(store);
 }
 
@@ -253,6 +256,20 @@ static int Preset(HKEY store, const char* what, const GUID& setting, wchar_t** a
     return 0;
 }
 
+// The arguments from argv[2] on as one list "A B ... ", or "" for a lone "-"; false when too long.
+static bool JoinList(int argc, wchar_t** argv, wchar_t* values) {
+    values[0] = 0;
+    if (wcscmp(argv[2], L"-") == 0)
+        return true;
+    for (int i = 2; i < argc; ++i) {
+        if (wcslen(values) + wcslen(argv[i]) + 2 > kPerformanceText)
+            return false;
+        wcscat(values, argv[i]);
+        wcscat(values, L" ");
+    }
+    return true;
+}
+
 // Runs a command that needs the open store; the store is closed by the caller.
 static int RunOnStore(HKEY store, int argc, wchar_t** argv) {
     const wchar_t* command = argv[1];
@@ -279,20 +296,29 @@ static int RunOnStore(HKEY store, int argc, wchar_t** argv) {
         DWORD result = RemoveScheme(store, scheme);
         return result == ERROR_SUCCESS ? 0 : Fail("remove", result);
     }
-    if ((wcscmp(command, L"performance") == 0 || wcscmp(command, L"nodes") == 0) && argc >= 3) {
-        const wchar_t* name = command[0] == L'p' ? L"pdh::performance" : L"pdh::nodes";
-        if (wcscmp(argv[2], L"-") == 0)
-            return RegDeleteValueW(store, name) == ERROR_SUCCESS ? 0 : Fail("a list of values", 2);
-        wchar_t values[512] = L"";
-        for (int i = 2; i < argc; ++i) {
-            if (wcslen(values) + wcslen(argv[i]) + 2 > 512)
-                return Usage();
-            wcscat(values, argv[i]);
-            wcscat(values, L" ");
-        }
-        LONG result = RegSetValueExW(store, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(values),
+    if (wcscmp(command, L"performance") == 0 && argc >= 3) {
+        wchar_t values[kPerformanceText];
+        if (!JoinList(argc, argv, values))
+            return Usage();
+        DWORD result = SetPerformance(store, values[0] ? values : NULL);
+        return result == ERROR_SUCCESS ? 0 : Fail("performance", result);
+    }
+    if (wcscmp(command, L"performance-jitter") == 0 && argc == 3) {
+        const bool on = wcscmp(argv[2], L"on") == 0;
+        if (!on && wcscmp(argv[2], L"off") != 0)
+            return Usage();
+        DWORD result = SetPerformanceJitter(store, on);
+        return result == ERROR_SUCCESS ? 0 : Fail("performance-jitter", result);
+    }
+    if (wcscmp(command, L"nodes") == 0 && argc >= 3) {
+        wchar_t values[kPerformanceText];
+        if (!JoinList(argc, argv, values))
+            return Usage();
+        if (!values[0])
+            return RegDeleteValueW(store, L"pdh::nodes") == ERROR_SUCCESS ? 0 : Fail("nodes", 2);
+        LONG result = RegSetValueExW(store, L"pdh::nodes", 0, REG_SZ, reinterpret_cast<const BYTE*>(values),
                                      static_cast<DWORD>((wcslen(values) + 1) * sizeof(wchar_t)));
-        return result == ERROR_SUCCESS ? 0 : Fail("a list of values", result);
+        return result == ERROR_SUCCESS ? 0 : Fail("nodes", result);
     }
     if (wcscmp(command, L"fail") == 0 && argc == 4) {
         PowerFunction function;

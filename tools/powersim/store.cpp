@@ -437,3 +437,96 @@ DWORD ClearCalls(HKEY store) {
     }
     return ERROR_SUCCESS;
 }
+
+ULONGLONG SystemTimeNow() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+static const wchar_t kPerformanceValue[] = L"pdh::performance";
+static const wchar_t kSinceValue[] = L"pdh::since";
+static const wchar_t kEarlierValue[] = L"pdh::earlier";
+
+// "SINCE VALUES" with VALUES copied as they are; false for a malformed entry.
+static bool ParseEarlier(const wchar_t* text, PerformanceSetting* setting) {
+    wchar_t* end;
+    setting->since = _wcstoui64(text, &end, 10);
+    if (end == text)
+        return false;
+    while (*end == L' ')
+        ++end;
+    setting->values[0] = 0;
+    wcsncat(setting->values, end, kPerformanceText - 1);
+    return true;
+}
+
+int ReadPerformance(HKEY store, PerformanceSetting* settings, int capacity) {
+    PerformanceSetting& current = settings[0];
+    DWORD type = 0, size = sizeof(current.values) - sizeof(wchar_t);
+    if (RegQueryValueExW(store, kPerformanceValue, NULL, &type, reinterpret_cast<BYTE*>(current.values),
+                         &size) == ERROR_SUCCESS &&
+        type == REG_SZ)
+        current.values[size / sizeof(wchar_t)] = 0;
+    else
+        current.values[0] = 0;
+    size = sizeof(current.since);
+    if (RegQueryValueExW(store, kSinceValue, NULL, &type, reinterpret_cast<BYTE*>(&current.since), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_QWORD)
+        current.since = 0;
+    // REG_MULTI_SZ: strings one after another, an empty one at the end.
+    wchar_t list[(kEarlierPerformance + 1) * (kPerformanceText + 24)] = {};
+    size = sizeof(list) - 2 * sizeof(wchar_t);
+    if (RegQueryValueExW(store, kEarlierValue, NULL, &type, reinterpret_cast<BYTE*>(list), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_MULTI_SZ)
+        list[0] = 0;
+    int count = 1;
+    for (const wchar_t* entry = list; *entry && count < capacity; entry += wcslen(entry) + 1)
+        if (ParseEarlier(entry, &settings[count]))
+            ++count;
+    return count;
+}
+
+DWORD SetPerformance(HKEY store, const wchar_t* values) {
+    PerformanceSetting settings[kEarlierPerformance + 1];
+    const int count = ReadPerformance(store, settings, kEarlierPerformance + 1);
+    wchar_t list[(kEarlierPerformance + 1) * (kPerformanceText + 24)];
+    wchar_t* at = list;
+    for (int i = 0; i < count && i < kEarlierPerformance; ++i) {
+        _ui64tow(settings[i].since, at, 10);
+        wcscat(at, L" ");
+        wcscat(at, settings[i].values);
+        at += wcslen(at) + 1;
+    }
+    *at++ = 0;
+    DWORD result = RegSetValueExW(store, kEarlierValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(list),
+                                  static_cast<DWORD>((at - list) * sizeof(wchar_t)));
+    if (result != ERROR_SUCCESS)
+        return result;
+    const ULONGLONG now = SystemTimeNow();
+    result =
+        RegSetValueExW(store, kSinceValue, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&now), sizeof(now));
+    if (result != ERROR_SUCCESS)
+        return result;
+    if (values)
+        return RegSetValueExW(store, kPerformanceValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(values),
+                              static_cast<DWORD>((wcslen(values) + 1) * sizeof(wchar_t)));
+    result = RegDeleteValueW(store, kPerformanceValue);
+    return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
+}
+
+static const wchar_t kJitterValue[] = L"pdh::jitter";
+
+bool PerformanceJitter(HKEY store) {
+    DWORD on;
+    return ReadDwordValue(store, kJitterValue, &on) && on;
+}
+
+DWORD SetPerformanceJitter(HKEY store, bool on) {
+    if (on)
+        return WriteDwordValue(store, kJitterValue, 1);
+    DWORD result = RegDeleteValueW(store, kJitterValue);
+    return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
+}

@@ -20,6 +20,11 @@
 // value there wins over the registry. Every access holds the named mutex "PowerSim::Store".
 //   pdh::performance    REG_SZ     the stand-in pdh.dll's "% Processor Performance" of each
 //                                  processor, e.g. "50 100" (absent: every processor at 100)
+//   pdh::since          REG_QWORD  when it was set (GetSystemTimeAsFileTime; absent: always)
+//   pdh::earlier        REG_MULTI_SZ  the settings it replaced, newest first, at most
+//                                  kEarlierPerformance, each "SINCE P0 P1 ..." (SINCE in decimal)
+//   pdh::jitter         REG_DWORD  1: each collection moves every value by 0.5, up and down in
+//                                  turn, for a benchmark of a live counter (absent: off)
 //   pdh::nodes          REG_SZ     the NUMA node of each processor, e.g. "0 1", which names its
 //                                  instance "N,K" (absent: every processor in node 0)
 //   installed           REG_DWORD  the processors installed in every group: CallNtPowerInformation
@@ -110,6 +115,25 @@ DWORD RemoveScheme(HKEY store, const GUID& scheme);
 // Makes the scheme active and in force, recording its minimum processor states (classes 0 and
 // 1) as applied.
 DWORD ApplyScheme(HKEY store, const GUID& scheme);
+
+// The stand-in PDH's performance: the setting in force and the ones before it, so that a
+// collection can average over its interval.
+const int kEarlierPerformance = 8;
+const int kPerformanceText = 512;
+struct PerformanceSetting {
+    ULONGLONG since;                  // a FILETIME as 100-ns units; 0: since always
+    wchar_t values[kPerformanceText]; // "P0 P1 ..."; empty: every processor at 100
+};
+// Makes `values` (null: none, every processor at 100) the setting in force from now on; the one
+// it replaces becomes the newest earlier one.
+DWORD SetPerformance(HKEY store, const wchar_t* values);
+// The setting in force, then the earlier ones, newest first: how many (1 to capacity).
+int ReadPerformance(HKEY store, PerformanceSetting* settings, int capacity);
+// Whether each collection moves every value by 0.5, up and down in turn (pdh::jitter).
+bool PerformanceJitter(HKEY store);
+DWORD SetPerformanceJitter(HKEY store, bool on);
+// GetSystemTimeAsFileTime as one number, the clock every process of the machine shares.
+ULONGLONG SystemTimeNow();
 
 // Reads a REG_SZ "{GUID}" value of a key; false when absent or malformed.
 bool ReadGuidValue(HKEY key, const wchar_t* name, GUID* guid);
