@@ -57,14 +57,11 @@ struct Fake {
         return REAL(L"kernel32.dll", LoadLibraryExW)(path.c_str(), file, 0);
     }
     static HMENU WINAPI Menu(const MENUTEMPLATEW* menu) {
-        if (Failing("LoadMenuIndirectW"))
-            return NULL;
-        return REAL(L"user32.dll", LoadMenuIndirectW)(menu);
+        return Failing("LoadMenuIndirectW") ? NULL : REAL(L"user32.dll", LoadMenuIndirectW)(menu);
     }
     static HANDLE WINAPI Image(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, UINT flags) {
-        if (Failing("LoadImageW"))
-            return NULL;
-        return REAL(L"user32.dll", LoadImageW)(instance, name, type, cx, cy, flags);
+        return Failing("LoadImageW") ? NULL
+                                     : REAL(L"user32.dll", LoadImageW)(instance, name, type, cx, cy, flags);
     }
     // "timer access": a timer handle without the right to start it.
     static HANDLE WINAPI Timer(LPSECURITY_ATTRIBUTES security, BOOL manualReset, LPCWSTR name) {
@@ -80,15 +77,12 @@ struct Fake {
     }
     // The process table's block; HeapAlloc leaves the last error as it was.
     static LPVOID WINAPI Allocate(HANDLE heap, DWORD flags, SIZE_T bytes) {
-        if (bytes == 128 * sizeof(TrackedProcess) && Failing("HeapAlloc"))
-            return NULL;
         static auto real = REAL(L"kernel32.dll", HeapAlloc);
-        return real(heap, flags, bytes);
+        return bytes == 128 * sizeof(TrackedProcess) && Failing("HeapAlloc") ? NULL
+                                                                             : real(heap, flags, bytes);
     }
     static ATOM WINAPI Class(const WNDCLASSW* windowClass) {
-        if (Failing("RegisterClassW"))
-            return 0;
-        return REAL(L"user32.dll", RegisterClassW)(windowClass);
+        return Failing("RegisterClassW") ? 0 : REAL(L"user32.dll", RegisterClassW)(windowClass);
     }
     static HWND WINAPI Window(DWORD exStyle, LPCWSTR windowClass, LPCWSTR name, DWORD style, int x, int y,
                               int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
@@ -120,63 +114,59 @@ SEAM(CreateWindowExW, Fake::Window);
 SEAM(Shell_NotifyIconW, Fake::Shell);
 
 // Each start-up step that can fail, in the order they run: the call that fails (a function, or a
-// step a fake stands for, and which of its calls), the error it fails with, and the exit code.
+// step a fake stands for, and which of its calls), the error it fails with, and the exit code
+// where that is not the error itself.
 struct Step {
     const char* name;
-    const char* failing;
-    int call;
-    DWORD error, exitCode;
+    const char* fails;
+    int call = 1;
+    DWORD error = 0, exitCode = 0;
 };
 
 const Step kSteps[] = {
-    {"the single-instance mutex", "CreateMutexW", 1, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE},
-    {"POWRPROF", "powrprof", 1, ERROR_MOD_NOT_FOUND, ERROR_MOD_NOT_FOUND},
-    {"the tray menu", "LoadMenuIndirectW", 1, ERROR_RESOURCE_DATA_NOT_FOUND, ERROR_RESOURCE_DATA_NOT_FOUND},
-    {"the placeholder icon", "LoadImageW", 1, ERROR_RESOURCE_TYPE_NOT_FOUND, ERROR_RESOURCE_TYPE_NOT_FOUND},
-    {"the placeholder icon, failing without a reason", "LoadImageW", 1, 0, static_cast<DWORD>(E_UNEXPECTED)},
-    {"the fast timer", "CreateWaitableTimerW", 1, ERROR_NO_SYSTEM_RESOURCES, ERROR_NO_SYSTEM_RESOURCES},
-    {"the slow timer", "CreateWaitableTimerW", 2, ERROR_NOT_ENOUGH_QUOTA, ERROR_NOT_ENOUGH_QUOTA},
-    {"the process table", "HeapAlloc", 1, 0xDEADBEEF, ERROR_NOT_ENOUGH_MEMORY},
-    {"the window class", "RegisterClassW", 1, ERROR_CLASS_ALREADY_EXISTS, ERROR_CLASS_ALREADY_EXISTS},
-    {"starting the fast timer", "timer access", 1, 0, ERROR_ACCESS_DENIED},
-    {"starting the slow timer", "timer access", 2, 0, ERROR_ACCESS_DENIED},
-    {"the tray window", "CreateWindowExW", 1, ERROR_NOT_ENOUGH_MEMORY, ERROR_NOT_ENOUGH_MEMORY},
-    {"a tray that refuses the icon's version", "NIM_SETVERSION", 1, ERROR_TIMEOUT, ERROR_TIMEOUT},
+    {.name = "the single-instance mutex", .fails = "CreateMutexW", .error = ERROR_INVALID_HANDLE},
+    {.name = "POWRPROF", .fails = "powrprof", .error = ERROR_MOD_NOT_FOUND},
+    {.name = "the tray menu", .fails = "LoadMenuIndirectW", .error = ERROR_RESOURCE_DATA_NOT_FOUND},
+    {.name = "the placeholder icon", .fails = "LoadImageW", .error = ERROR_RESOURCE_TYPE_NOT_FOUND},
+    {.name = "the placeholder icon, failing without a reason",
+     .fails = "LoadImageW",
+     .exitCode = static_cast<DWORD>(E_UNEXPECTED)},
+    {.name = "the fast timer", .fails = "CreateWaitableTimerW", .error = ERROR_NO_SYSTEM_RESOURCES},
+    {.name = "the slow timer", .fails = "CreateWaitableTimerW", .call = 2, .error = ERROR_NOT_ENOUGH_QUOTA},
+    {.name = "the process table",
+     .fails = "HeapAlloc",
+     .error = 0xDEADBEEF,
+     .exitCode = ERROR_NOT_ENOUGH_MEMORY},
+    {.name = "the window class", .fails = "RegisterClassW", .error = ERROR_CLASS_ALREADY_EXISTS},
+    {.name = "starting the fast timer", .fails = "timer access", .exitCode = ERROR_ACCESS_DENIED},
+    {.name = "starting the slow timer", .fails = "timer access", .call = 2, .exitCode = ERROR_ACCESS_DENIED},
+    {.name = "the tray window", .fails = "CreateWindowExW", .error = ERROR_NOT_ENOUGH_MEMORY},
+    {.name = "a tray that refuses the icon's version", .fails = "NIM_SETVERSION", .error = ERROR_TIMEOUT},
 };
 
 class Startup : public IsolatedRegistryTest {};
 
-// Start-up on this thread. One that runs on into its main loop, where nothing here would end it,
-// gets its tray window closed after 5 s; `ranOn` then says so.
-static int RunStartup(bool* ranOn) {
-    HANDLE ended = CreateEventW(NULL, TRUE, FALSE, NULL);
-    std::atomic<bool> closed = false;
-    std::thread watchdog([&] {
-        while (WaitForSingleObject(ended, 5000) == WAIT_TIMEOUT) {
-            const HWND window = FindWindowW(VELTRANA_TRAY_WINDOW_CLASS, NULL);
-            if (window && PostMessageW(window, WM_CLOSE, 0, 0))
-                closed = true;
-        }
-    });
-    char* argv[] = {const_cast<char*>("veltrana"), NULL};
-    const int exitCode = RunProgram(1, argv);
-    SetEvent(ended);
-    watchdog.join();
-    CloseHandle(ended);
-    *ranOn = closed;
-    return exitCode;
+// A start-up that runs on into its main loop, where nothing here would end it, gets its tray window
+// closed by this timer after 5 s.
+static bool s_ranOn;
+static void CALLBACK CloseTrayWindow(HWND, UINT, UINT_PTR, DWORD) {
+    const HWND window = FindWindowW(VELTRANA_TRAY_WINDOW_CLASS, NULL);
+    s_ranOn = window && PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 TEST_F(Startup, EachFailingStepEndsItWithItsOwnError) {
+    char* argv[] = {const_cast<char*>("veltrana"), NULL};
     for (const Step& step : kSteps) {
         SCOPED_TRACE(step.name);
-        s_failing = step.failing;
+        s_failing = step.fails;
         s_failingCall = step.call;
         s_failingError = step.error;
         s_calls = 0;
-        bool ranOn = false;
-        EXPECT_EQ(static_cast<int>(step.exitCode), RunStartup(&ranOn));
-        EXPECT_FALSE(ranOn) << step.name << " failed, yet start-up ran on into its main loop";
+        s_ranOn = false;
+        const UINT_PTR watchdog = SetTimer(NULL, 0, 5000, CloseTrayWindow);
+        EXPECT_EQ(static_cast<int>(step.exitCode ? step.exitCode : step.error), RunProgram(1, argv));
+        KillTimer(NULL, watchdog);
+        EXPECT_FALSE(s_ranOn) << step.name << " failed, yet start-up ran on into its main loop";
         EXPECT_EQ(NULL, FindWindowW(VELTRANA_TRAY_WINDOW_CLASS, NULL));
         UnregisterClassW(VELTRANA_TRAY_WINDOW_CLASS, GetModuleHandleW(NULL));
     }

@@ -13,6 +13,7 @@
 #include "app/visibility.h"
 #include "common/flags.h"
 #include "fake_power.h"
+#include "flag_names.h"
 #include "icon/cell_layout.h"
 #include "icon/renderer_state.h"
 #include "menu/commands.h"
@@ -62,23 +63,34 @@ struct Fake {
         EXPECT_EQ(d->uFlags & NIF_MESSAGE ? WM_TRAYICON : 0u, d->uCallbackMessage);
         EXPECT_EQ(d->uFlags & NIF_TIP ? Utf8(g_currentTrayTip) : "", Utf8(d->szTip));
         const char* names[] = {"add", "modify", "delete", "setfocus", "setversion"};
-        Note(names[action] + (" " + std::to_string(d->uFlags)) + Icon(d->hIcon) +
+        const std::string flags =
+            FlagNames(d->uFlags, {{NIF_MESSAGE, "message"}, {NIF_ICON, "icon"}, {NIF_TIP, "tip"}});
+        Note(names[action] + (flags.empty() ? "" : " " + flags) + Icon(d->hIcon) +
              (d->uFlags & NIF_TIP ? " " + Utf8(d->szTip) : ""));
-        return action != s_failAction || (SetLastError(ERROR_TIMEOUT), FALSE);
+        if (action != s_failAction)
+            return TRUE;
+        SetLastError(ERROR_TIMEOUT);
+        return FALSE;
     }
     static BOOL WINAPI Menu(HMENU menu, UINT flags, int x, int y, int, HWND, const RECT*) {
         EXPECT_TRUE(menu == g_trayMenu && x == 321 && y == 654); // the tray menu at the cursor
-        return Note("menu " + std::to_string(flags)), TRUE;
+        Note("menu " + FlagNames(flags, {{TPM_RIGHTBUTTON, "rightbutton"}, {TPM_RIGHTALIGN, "rightalign"}}));
+        return TRUE;
     }
     static DWORD WINAPI Now() { return s_now; }
-    static BOOL WINAPI Cursor(LPPOINT point) { return *point = {321, 654}, TRUE; }
+    static BOOL WINAPI Cursor(LPPOINT point) {
+        *point = {321, 654};
+        return TRUE;
+    }
     static BOOL WINAPI Parameters(UINT action, UINT param, PVOID value, UINT flags) {
-        return action == SPI_GETMENUDROPALIGNMENT
-                   ? (*static_cast<BOOL*>(value) = s_rightAligned, TRUE)
-                   : REAL(L"user32.dll", SystemParametersInfoW)(action, param, value, flags);
+        if (action != SPI_GETMENUDROPALIGNMENT)
+            return REAL(L"user32.dll", SystemParametersInfoW)(action, param, value, flags);
+        *static_cast<BOOL*>(value) = s_rightAligned;
+        return TRUE;
     }
     static BOOL WINAPI Destroy(HICON x) {
-        return Note("destroy" + Icon(x)), REAL(L"user32.dll", DestroyIcon)(x);
+        Note("destroy" + Icon(x));
+        return REAL(L"user32.dll", DestroyIcon)(x);
     }
 };
 
@@ -94,7 +106,10 @@ SEAM(DestroyIcon, Fake::Destroy);
 static int s_registrations, s_unregistrations, s_failingRegistrations;
 extern "C" __declspec(dllexport) BOOL WINAPI WTSRegisterSessionNotification(HWND, DWORD) {
     ++s_registrations;
-    return s_failingRegistrations-- <= 0 || (SetLastError(RPC_S_INVALID_BINDING), FALSE);
+    if (s_failingRegistrations-- <= 0)
+        return TRUE;
+    SetLastError(RPC_S_INVALID_BINDING);
+    return FALSE;
 }
 extern "C" __declspec(dllexport) BOOL WINAPI WTSUnRegisterSessionNotification(HWND) {
     return ++s_unregistrations;
@@ -105,10 +120,18 @@ static HMODULE WINAPI LoadLibraryFake(LPCWSTR name, HANDLE file, DWORD flags) {
 }
 SEAM(LoadLibraryExW, LoadLibraryFake);
 
-const Log kAdd = {"add 3 current", "setversion 3 current"}, kEngage = {"GetActive", "SetActive(HP)"};
+const Log kAdd = {"add message|icon current", "setversion message|icon current"};
+const Log kEngage = {"GetActive", "SetActive(HP)"};
 const Log kRelease = {"Enumerate(0)", "GetActive", "SetActive(B)"};
-// Milliseconds since the step before, the message and its parameters, and the log it makes.
-typedef std::tuple<DWORD, UINT, WPARAM, LPARAM, Log> Step;
+// Milliseconds since the step before, the message and its parameters (by default the tray icon's
+// notification, its event in lParam), and the log it makes.
+struct Step {
+    DWORD after = 0;
+    UINT message = WM_TRAYICON;
+    WPARAM wParam = kTrayIconId;
+    LPARAM lParam = 0;
+    Log log = {};
+};
 static HWND s_window;
 
 static HWND Create() {
@@ -139,8 +162,8 @@ static void Start() {
 }
 // Only the end of the session answers TRUE; every other message returns 0.
 static void Send(const std::vector<Step>& steps) {
-    for (const auto& [advance, message, wParam, lParam, log] : steps) {
-        s_now += advance;
+    for (const auto& [after, message, wParam, lParam, log] : steps) {
+        s_now += after;
         EXPECT_EQ(message == WM_QUERYENDSESSION, SendMessageW(s_window, message, wParam, lParam)) << message;
         EXPECT_EQ(log, TakeLog()) << "message " << message << ", " << lParam;
     }
@@ -168,12 +191,12 @@ TEST_F(TrayWindow, TheIconFromCreationToReplacement) {
     s_failAction = ~0u;
     RetryTrayIcon(early);
     RetryTrayIcon(early);
-    EXPECT_EQ(Log({"add 3 current", "add 3 current", "add 3 current", "setversion 3 current"}), TakeLog());
+    EXPECT_EQ(Log({kAdd[0], kAdd[0], kAdd[0], kAdd[1]}), TakeLog());
     DestroyWindow(early);
     // A new shell that refuses the icon at first gets it at the slow timer's next retry.
     g_currentTrayIcon = LoadIconW(NULL, IDI_WARNING);
     s_failAction = NIM_ADD;
-    Send({{0, g_taskbarCreatedMessage, 0, 0, {"add 3 current"}}});
+    Send({{.message = g_taskbarCreatedMessage, .wParam = 0, .log = {"add message|icon current"}}});
     s_failAction = ~0u;
     RetryTrayIcon(s_window);
     EXPECT_EQ(kAdd, TakeLog())
@@ -181,18 +204,20 @@ TEST_F(TrayWindow, TheIconFromCreationToReplacement) {
     // A tip goes to the shell when it changes, and with the icon when it is added again.
     for (const wchar_t* tip : {L"a\nb", L"a\nb", L"c"})
         ShowTrayTip(s_window, tip);
-    EXPECT_EQ(Log({"modify 4 a\nb", "modify 4 c"}), TakeLog());
-    Send({{0, g_taskbarCreatedMessage, 0, 0, {"add 7 current c", "setversion 7 current c"}}});
+    EXPECT_EQ(Log({"modify tip a\nb", "modify tip c"}), TakeLog());
+    Send({{.message = g_taskbarCreatedMessage,
+           .wParam = 0,
+           .log = {"add message|icon|tip current c", "setversion message|icon|tip current c"}}});
     for (DWORD failing : {DWORD(~0u), DWORD(NIM_MODIFY)}) {
         const HICON icon = CopyIcon(g_currentTrayIcon);
         s_failAction = failing;
         ShowTrayIcon(s_window, icon);
-        EXPECT_EQ(Log({"modify 2 new", "destroy current"}), TakeLog());
+        EXPECT_EQ(Log({"modify icon new", "destroy current"}), TakeLog());
         EXPECT_EQ(icon, g_currentTrayIcon);
     }
     for (WPARAM event : {0x8000, 0x8004, 7}) { // every device change lays the cells out again
         g_forceRedraw = 0;
-        Send({{0, WM_DEVICECHANGE, event, 0, {}}});
+        Send({{.message = WM_DEVICECHANGE, .wParam = event}});
         EXPECT_TRUE(g_forceRedraw) << event;
     }
 }
@@ -204,34 +229,32 @@ TEST_F(TrayWindow, TheIconFromCreationToReplacement) {
 TEST_F(TrayWindow, ContextMenuAndDoubleActivation) {
     Start();
     const DWORD doubleClick = GetDoubleClickTime();
-    Send({{0, WM_TRAYICON, 1, WM_RBUTTONUP, {}},
-          {100, WM_TRAYICON, 1, WM_CONTEXTMENU, {"menu 2", "null"}},
-          {101, WM_TRAYICON, 1, WM_CONTEXTMENU, {"menu 2", "setfocus 0", "null"}},
-          {0, WM_TRAYICON, 2, WM_CONTEXTMENU, {}}, // another icon's
-          {0, WM_TRAYICON, 2, NIN_SELECT, {}},
-          {0, WM_TRAYICON, 1, NIN_SELECT, {}}, // so the first of a pair
-          {100, WM_TRAYICON, 1, NIN_SELECT, kEngage},
-          {100, WM_TRAYICON, 1, NIN_SELECT, {}}, // a third click starts a new pair
-          {100, WM_TRAYICON, 1, NIN_KEYSELECT, kRelease},
-          {doubleClick + 1, WM_TRAYICON, 1, NIN_SELECT, {}},
-          {doubleClick + 1, WM_TRAYICON, 1, NIN_SELECT, {}},
-          {doubleClick, WM_TRAYICON, 1, NIN_KEYSELECT, kEngage}});
+    Send({{.lParam = WM_RBUTTONUP},
+          {.after = 100, .lParam = WM_CONTEXTMENU, .log = {"menu rightbutton", "null"}},
+          {.after = 101, .lParam = WM_CONTEXTMENU, .log = {"menu rightbutton", "setfocus", "null"}},
+          {.wParam = 2, .lParam = WM_CONTEXTMENU}, // another icon's
+          {.wParam = 2, .lParam = NIN_SELECT},
+          {.lParam = NIN_SELECT}, // so the first of a pair
+          {.after = 100, .lParam = NIN_SELECT, .log = kEngage},
+          {.after = 100, .lParam = NIN_SELECT}, // a third click starts a new pair
+          {.after = 100, .lParam = NIN_KEYSELECT, .log = kRelease},
+          {.after = doubleClick + 1, .lParam = NIN_SELECT},
+          {.after = doubleClick + 1, .lParam = NIN_SELECT},
+          {.after = doubleClick, .lParam = NIN_KEYSELECT, .log = kEngage}});
     s_rightAligned = TRUE;
-    Send({{0, WM_TRAYICON, 1, WM_CONTEXTMENU, {"menu 10", "setfocus 0", "null"}}});
+    Send({{.lParam = WM_CONTEXTMENU, .log = {"menu rightbutton|rightalign", "setfocus", "null"}}});
     SetMenuDefaultItem(g_trayMenu, static_cast<UINT>(-1), FALSE); // nothing to run
-    Send({{0, WM_TRAYICON, 1, NIN_SELECT, {}}, {0, WM_TRAYICON, 1, NIN_SELECT, {}}});
+    Send({{.lParam = NIN_SELECT}, {.lParam = NIN_SELECT}});
 }
 
 // The end of the session releases the boost before the icon goes; the other ends leave that to
 // the main loop. Each ends the window.
 TEST_F(TrayWindow, EndingMessagesRemoveTheIconAndQuitWithTheirCode) {
-    for (const Step& end : {Step{0, WM_CLOSE, 77, 0, {"delete 0", "quit 77"}},
-                            Step{0, g_terminateMessage, 0, 0, {"delete 0", "quit 0"}},
-                            Step{0,
-                                 WM_QUERYENDSESSION,
-                                 0,
-                                 0,
-                                 {"Enumerate(0)", "GetActive", "SetActive(B)", "delete 0", "quit 1115"}}}) {
+    for (const Step& end : {Step{.message = WM_CLOSE, .wParam = 77, .log = {"delete", "quit 77"}},
+                            Step{.message = g_terminateMessage, .wParam = 0, .log = {"delete", "quit 0"}},
+                            Step{.message = WM_QUERYENDSESSION,
+                            .wParam = 0,
+                            .log = {"Enumerate(0)", "GetActive", "SetActive(B)", "delete", "quit 1115"}}}) {
         Start();
         EngageBoost();
         TakeLog();
@@ -255,14 +278,16 @@ TEST_F(TrayWindow, IconIsSeenOnlyWhileTheSessionIsOnTheScreen) {
     const struct {
         UINT message;
         WPARAM event;
-        BYTE displayState;
-        bool seen;
-    } steps[] = {{WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0, false},
-                 {WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 0, false}, // display off
-                 {WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0, false},  // still off
-                 {WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 2, true},  // dimmed
-                 {WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, 0, false},
-                 {WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT, 0, true}};
+        BYTE displayState = 0;
+        bool seen = false;
+    } steps[] = {
+        {.message = WM_WTSSESSION_CHANGE, .event = WTS_SESSION_LOCK},
+        {.message = WM_POWERBROADCAST, .event = PBT_POWERSETTINGCHANGE}, // display off
+        {.message = WM_WTSSESSION_CHANGE, .event = WTS_SESSION_UNLOCK},  // still off
+        // dimmed
+        {.message = WM_POWERBROADCAST, .event = PBT_POWERSETTINGCHANGE, .displayState = 2, .seen = true},
+        {.message = WM_WTSSESSION_CHANGE, .event = WTS_REMOTE_DISCONNECT},
+        {.message = WM_WTSSESSION_CHANGE, .event = WTS_REMOTE_CONNECT, .seen = true}};
     for (const auto& step : steps) {
         display.Data[0] = step.displayState;
         SendMessageW(s_window, step.message, step.event, reinterpret_cast<LPARAM>(&display));

@@ -17,12 +17,17 @@ struct Fake {
                : index == SM_CYSMICON ? 18
                                       : REAL(L"user32.dll", GetSystemMetrics)(index);
     }
-    static void WINAPI SystemInfo(LPSYSTEM_INFO i) { *i = {}, i->dwNumberOfProcessors = s_processors; }
+    static void WINAPI SystemInfo(LPSYSTEM_INFO info) {
+        *info = {};
+        info->dwNumberOfProcessors = s_processors;
+    }
     // A core record for each core, each followed by a cache record, as Windows lists them.
     static BOOL WINAPI Topology(PSYSTEM_LOGICAL_PROCESSOR_INFORMATION out, PDWORD length) {
         s_queried = *length;
-        if (s_cores == 0 || *length < 2 * s_cores * sizeof(*out))
-            return SetLastError(ERROR_INSUFFICIENT_BUFFER), FALSE;
+        if (s_cores == 0 || *length < 2 * s_cores * sizeof(*out)) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return FALSE;
+        }
         *length = 2 * s_cores * sizeof(*out);
         for (DWORD i = 0, core = (1u << s_threads) - 1; i < 2 * s_cores; ++i)
             out[i] = {core << (i / 2 * s_threads % 32), i % 2 ? RelationCache : RelationProcessorCore, {}};

@@ -34,9 +34,18 @@ struct Fake {
     static HICON WINAPI Icon(PICONINFO info) {
         return Made(++s_made == s_failing ? NULL : REAL(L"user32.dll", CreateIconIndirect)(info));
     }
-    template <typename Object> static Object Made(Object made) { return s_live.insert(made), made; }
-    static BOOL WINAPI Delete(HGDIOBJ x) { return s_live.erase(x), REAL(L"gdi32.dll", DeleteObject)(x); }
-    static BOOL WINAPI Destroy(HICON x) { return s_live.erase(x), REAL(L"user32.dll", DestroyIcon)(x); }
+    template <typename Object> static Object Made(Object made) {
+        s_live.insert(made);
+        return made;
+    }
+    static BOOL WINAPI Delete(HGDIOBJ x) {
+        s_live.erase(x);
+        return REAL(L"gdi32.dll", DeleteObject)(x);
+    }
+    static BOOL WINAPI Destroy(HICON x) {
+        s_live.erase(x);
+        return REAL(L"user32.dll", DestroyIcon)(x);
+    }
 };
 
 SEAM(CreateBitmap, Fake::Bitmap);
@@ -88,8 +97,9 @@ class Renderer : public ::testing::Test {
             g_fakeReadingStatus = static_cast<LONG>(0xC0000001);
             EXPECT_TRUE(!RenderTrayIcon() && calls == s_made + s_timeCalls) << "failed, yet did";
             g_fakeReadingStatus = 0;
-            s_times[0] += idle, s_times[1] += idle + (total - idle) / 2,
-                s_times[2] += total - idle - (total - idle) / 2;
+            s_times[0] += idle; // half the busy time in the kernel, the rest in user mode
+            s_times[1] += idle + (total - idle) / 2;
+            s_times[2] += total - idle - (total - idle) / 2;
             const HICON icon = RenderTrayIcon();
             const DWORD fill = icon ? s_pixels.at(3 * 16 + 3) : 0;
             painted += !icon ? '.' : fill == kActive ? 'A' : fill == kFull ? 'F' : fill == kHalf ? 'H' : '?';

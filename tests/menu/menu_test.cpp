@@ -15,6 +15,7 @@
 #include "common/flags.h"
 #include "common/names.h"
 #include "fake_power.h"
+#include "flag_names.h"
 #include "menu/commands.h"
 #include "menu/menu_ids.h"
 #include "menu/tray_menu.h"
@@ -245,18 +246,14 @@ TEST_F(MenuTest, StartWithWindowsIsUncheckedWhileTaskManagerSaysOff) {
     lstrcatW(command, L"\"");
     RegSetKeyValueW(HKEY_CURRENT_USER, VELTRANA_RUN_KEY, VELTRANA_RUN_VALUE, REG_SZ, command,
                     (lstrlenW(command) + 1) * sizeof(wchar_t));
-    const struct {
-        const char* name;
-        BYTE flag;
-        bool checked;
-    } rows[] = {{"02, on", 2, true}, {"06, on", 6, true}, {"03, off", 3, false}, {"07, off", 7, false}};
-    for (const auto& row : rows) {
-        const BYTE flag[12] = {row.flag, 0, 0, 0, 0x71, 0xC9, 0x33, 0xAE, 0x16, 0xD9, 0xD1, 0x01};
+    const std::pair<BYTE, bool> flags[] = {
+        {0x02, true}, {0x06, true}, {0x03, false}, {0x07, false}}; // checked
+    for (const auto& [flag, checked] : flags) {
+        const BYTE value[12] = {flag}; // then the time it was turned on or off
         RegSetKeyValueW(HKEY_CURRENT_USER, VELTRANA_STARTUP_APPROVED_KEY, VELTRANA_RUN_VALUE, REG_BINARY,
-                        flag, sizeof(flag));
+                        value, 12);
         RefreshTrayMenu();
-        EXPECT_EQ(row.checked, IsMenuItemChecked(IDM_START_WITH_WINDOWS))
-            << "Task Manager's flag " << row.name;
+        EXPECT_EQ(checked, IsMenuItemChecked(IDM_START_WITH_WINDOWS)) << "Task Manager's flag 0" << int(flag);
     }
 }
 
@@ -331,10 +328,12 @@ TEST_F(MenuTest, ColourCommandsStoreTheChoiceWithTheAlphaOfItsKindAndTheCustomCo
         *color = 0x40123456;
         g_forceRedraw = g_placeNextDialog = 0;
         HandleMenuCommand(NULL, id);
-        EXPECT_EQ(
-            (std::vector<DWORD>{0x563412, CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR, 1, chosen, after, stored}),
-            (std::vector<DWORD>{offered.rgbResult, offered.Flags, placed, g_forceRedraw, *color,
-                                StoredDword(name)}))
+        EXPECT_EQ("rgbinit|fullopen|anycolor",
+                  FlagNames(offered.Flags,
+                            {{CC_RGBINIT, "rgbinit"}, {CC_FULLOPEN, "fullopen"}, {CC_ANYCOLOR, "anycolor"}}))
+            << name;
+        EXPECT_EQ((std::vector<DWORD>{0x563412, 1, chosen, after, stored}),
+                  (std::vector<DWORD>{offered.rgbResult, placed, g_forceRedraw, *color, StoredDword(name)}))
             << name << (chosen ? "" : ", cancelled");
     }
     COLORREF colors[17] = {};
@@ -486,8 +485,12 @@ TEST_F(MenuTest, AddAsksForAProgramOnceAndACancelOrAFullListChangesNothing) {
     HandleMenuCommand(NULL, IDM_ADD_PROGRAM);
     EXPECT_EQ(L"Programs (*.exe)|*.exe|All files (*.*)|*.*|", filter);
     EXPECT_STREQ(L"Select EXE of program to add to list\u2026", seen.lpstrTitle);
-    // OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_ENABLESIZING | OFN_DONTADDTORECENT
-    EXPECT_EQ(0x2881004u, seen.Flags);
+    EXPECT_EQ("hidereadonly|filemustexist|explorer|enablesizing|dontaddtorecent",
+              FlagNames(seen.Flags, {{OFN_HIDEREADONLY, "hidereadonly"},
+                                     {OFN_FILEMUSTEXIST, "filemustexist"},
+                                     {OFN_EXPLORER, "explorer"},
+                                     {OFN_ENABLESIZING, "enablesizing"},
+                                     {OFN_DONTADDTORECENT, "dontaddtorecent"}}));
     EXPECT_EQ(std::make_tuple(1ul, 32767ul, true, std::wstring(L"exe")),
               std::make_tuple(seen.nFilterIndex, seen.nMaxFile, placed, std::wstring(seen.lpstrDefExt)));
     for (WatchListSlot& slot : g_watchList) // every slot taken

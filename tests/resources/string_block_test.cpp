@@ -30,8 +30,10 @@ std::optional<std::u16string> Lookup(const std::vector<unsigned char>& block, ui
 // pointing past the end.
 TEST(FindStringInBlock, FindsWholeNonEmptySlotsOnly) {
     std::vector<std::u16string> slots(17); // and a 17th string after the block, never found
-    slots[0] = u"Select EXE\u2026", slots[1] = u"*.exe", slots[7] = u"x", slots[15] = u"Last",
-    slots[16] = u"extra";
+    const std::pair<int, const char16_t*> texts[] = {
+        {0, u"Select EXE\u2026"}, {1, u"*.exe"}, {7, u"x"}, {15, u"Last"}, {16, u"extra"}};
+    for (const auto& [slot, text] : texts)
+        slots[slot] = text;
     std::vector<unsigned char> block;
     std::vector<size_t> ends; // where each slot ends
     for (const std::u16string& text : slots) {

@@ -151,7 +151,8 @@ TEST_F(ProcessScan, PathsMatchInAnyCaseButOtherwiseExactlyAndOnlyWhileEnabled) {
     EXPECT_EQ("released", Pass());
     Watch(0, lower, 1);
     EXPECT_EQ("0 engaged", Pass());
-    g_watchList[2].enabled = 1, g_reevaluate = 1; // as the allow command does
+    g_watchList[2].enabled = 1; // as the allow command does
+    g_reevaluate = 1;
     EXPECT_EQ("0 2 engaged", Pass());
 }
 
@@ -161,16 +162,18 @@ TEST_F(ProcessScan, PathsMatchInAnyCaseButOtherwiseExactlyAndOnlyWhileEnabled) {
 TEST_F(ProcessScan, TableGrowsAndAllEndingsAreDroppedInOnePass) {
     Watch(0, L"X:\\watched.exe", 1); // with nothing watched there is no enumeration
     std::vector<HANDLE> standIns;    // entries whose handles are events: set, they read as ended
-    for (DWORD i = 0; i < 128; ++i)
-        standIns.push_back(CreateEventW(NULL, TRUE, FALSE, NULL)),
-            g_processTable[i] = {0x7FFF0000 + i, standIns.back(), DuplicateString(L"X:\\none.exe")};
+    for (DWORD i = 0; i < 128; ++i) {
+        standIns.push_back(CreateEventW(NULL, TRUE, FALSE, NULL));
+        g_processTable[i] = {0x7FFF0000 + i, standIns.back(), DuplicateString(L"X:\\none.exe")};
+    }
     Start(s_sleeper);
     ScanProcesses();
     const SIZE_T capacity = HeapSize(GetProcessHeap(), 0, g_processTable) / sizeof(TrackedProcess);
     EXPECT_EQ(256u, capacity);
     EXPECT_NE(0u, g_processTable[128].id); // the first new entry
     for (size_t i = 0; i < 128; ++i)       // 96 end, in both batches and next to each other
-        i % 4 ? SetEvent(standIns[i]) : TRUE;
+        if (i % 4)
+            SetEvent(standIns[i]);
     Start(s_sleeper);
     ScanProcesses();
     EXPECT_EQ(capacity * sizeof(TrackedProcess), HeapSize(GetProcessHeap(), 0, g_processTable));
