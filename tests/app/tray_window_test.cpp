@@ -28,7 +28,7 @@
 
 typedef std::vector<std::string> Log;
 static Log s_log;
-static DWORD s_failAction = ~0u; // the Shell_NotifyIconW action that fails
+static DWORD s_failing; // the Shell_NotifyIconW actions that fail, as bits 1 << action
 static DWORD s_now = 100000;
 static BOOL s_rightAligned;
 
@@ -64,7 +64,7 @@ struct Fake {
         const char* names[] = {"add", "modify", "delete", "setfocus", "setversion"};
         Note(names[action] + (" " + std::to_string(d->uFlags)) + Icon(d->hIcon) +
              (d->uFlags & NIF_TIP ? " " + Utf8(d->szTip) : ""));
-        return action != s_failAction || (SetLastError(ERROR_TIMEOUT), FALSE);
+        return !(s_failing >> action & 1) || (SetLastError(ERROR_TIMEOUT), FALSE);
     }
     static BOOL WINAPI Menu(HMENU menu, UINT flags, int x, int y, int, HWND, const RECT*) {
         EXPECT_TRUE(menu == g_trayMenu && x == 321 && y == 654); // the tray menu at the cursor
@@ -131,7 +131,7 @@ static void Start() {
     CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
     RefreshTrayMenu();
     g_currentTrayIcon = LoadIconW(NULL, IDI_APPLICATION);
-    s_failAction = ~0u;
+    s_failing = 0;
     s_rightAligned = FALSE;
     g_currentTrayTip[0] = 0;
     ASSERT_TRUE((s_window = Create()) != NULL);
@@ -156,33 +156,54 @@ TEST_F(TrayWindow, TheIconFromCreationToReplacement) {
     Start();
     // A hidden top-level window, not a message-only one.
     EXPECT_TRUE(GetAncestor(s_window, GA_PARENT) == GetDesktopWindow() && !IsWindowVisible(s_window));
-    s_failAction = NIM_SETVERSION;
-    EXPECT_EQ(NULL, Create());
-    EXPECT_EQ(kAdd, TakeLog());
-    // Before the shell has its notification area (a start at logon), the window is made without
-    // the icon; the slow timer's retries add it, and end once it is there.
-    s_failAction = NIM_ADD;
-    const HWND early = Create();
-    EXPECT_TRUE(early != NULL);
-    RetryTrayIcon(early);
-    s_failAction = ~0u;
-    RetryTrayIcon(early);
-    RetryTrayIcon(early);
-    EXPECT_EQ(Log({"add 3 current", "add 3 current", "add 3 current", "setversion 3 current"}), TakeLog());
-    DestroyWindow(early);
+    const DWORD add = 1 << NIM_ADD, modify = 1 << NIM_MODIFY, version = 1 << NIM_SETVERSION;
+    // A refused version leaves the slow timer to ask again until the shell takes it. Before the
+    // shell has its notification area (a start at logon), the window is made without the icon,
+    // and the retries add it. An add that timed out but landed fails as a duplicate: a modify
+    // finds the icon there. Each window's retries end once icon and version are there.
+    const struct {
+        const char* shell;
+        DWORD failing;
+        Log log;
+    } starts[] = {
+        {"refusing the version",
+         version,
+         {"add 3 current", "setversion 3 current", "setversion 3 current", "setversion 3 current"}},
+        {"without a notification area",
+         add | modify,
+         {"add 3 current", "modify 3 current", "add 3 current", "modify 3 current", "add 3 current",
+          "setversion 3 current"}},
+        {"holding the icon of an add that failed",
+         add,
+         {"add 3 current", "modify 3 current", "setversion 3 current"}},
+    };
+    for (const auto& start : starts) {
+        s_failing = start.failing;
+        const HWND window = Create();
+        EXPECT_TRUE(window != NULL) << start.shell;
+        RetryTrayIcon(window);
+        s_failing = 0;
+        RetryTrayIcon(window);
+        RetryTrayIcon(window);
+        EXPECT_EQ(start.log, TakeLog()) << start.shell;
+        DestroyWindow(window);
+    }
     g_currentTrayIcon = LoadIconW(NULL, IDI_WARNING);
-    s_failAction = NIM_ADD;
-    Send({{0, g_taskbarCreatedMessage, 0, 0, {"add 3 current"}}});
-    s_failAction = ~0u;
+    s_failing = add | modify;
+    Send({{0, g_taskbarCreatedMessage, 0, 0, {"add 3 current", "modify 3 current"}}});
+    s_failing = version; // refused after a shell restart too: the slow timer asks again
     Send({{0, g_taskbarCreatedMessage, 0, 0, kAdd}});
+    s_failing = 0;
+    RetryTrayIcon(s_window);
+    EXPECT_EQ(Log({"setversion 3 current"}), TakeLog());
     // A tip goes to the shell when it changes, and with the icon when it is added again.
     for (const wchar_t* tip : {L"a\nb", L"a\nb", L"c"})
         ShowTrayTip(s_window, tip);
     EXPECT_EQ(Log({"modify 4 a\nb", "modify 4 c"}), TakeLog());
     Send({{0, g_taskbarCreatedMessage, 0, 0, {"add 7 current c", "setversion 7 current c"}}});
-    for (DWORD failing : {DWORD(~0u), DWORD(NIM_MODIFY)}) {
+    for (DWORD failing : {DWORD(0), modify}) {
         const HICON icon = CopyIcon(g_currentTrayIcon);
-        s_failAction = failing;
+        s_failing = failing;
         ShowTrayIcon(s_window, icon);
         EXPECT_EQ(Log({"modify 2 new", "destroy current"}), TakeLog());
         EXPECT_EQ(icon, g_currentTrayIcon);
