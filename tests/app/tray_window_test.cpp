@@ -157,6 +157,7 @@ TEST_F(TrayWindow, TheIconFromCreationToReplacement) {
     // A hidden top-level window, not a message-only one.
     EXPECT_TRUE(GetAncestor(s_window, GA_PARENT) == GetDesktopWindow() && !IsWindowVisible(s_window));
     const DWORD add = 1 << NIM_ADD, modify = 1 << NIM_MODIFY, version = 1 << NIM_SETVERSION;
+    const std::string a = "add 3 current", m = "modify 3 current", v = "setversion 3 current";
     // A refused version leaves the slow timer to ask again until the shell takes it. Before the
     // shell has its notification area (a start at logon), the window is made without the icon,
     // and the retries add it. An add that timed out but landed fails as a duplicate: a modify
@@ -166,16 +167,9 @@ TEST_F(TrayWindow, TheIconFromCreationToReplacement) {
         DWORD failing;
         Log log;
     } starts[] = {
-        {"refusing the version",
-         version,
-         {"add 3 current", "setversion 3 current", "setversion 3 current", "setversion 3 current"}},
-        {"without a notification area",
-         add | modify,
-         {"add 3 current", "modify 3 current", "add 3 current", "modify 3 current", "add 3 current",
-          "setversion 3 current"}},
-        {"holding the icon of an add that failed",
-         add,
-         {"add 3 current", "modify 3 current", "setversion 3 current"}},
+        {.shell = "refusing the version", .failing = version, .log = {a, v, v, v}},
+        {.shell = "without a notification area", .failing = add | modify, .log = {a, m, a, m, a, v}},
+        {.shell = "holding the icon of an add that failed", .failing = add, .log = {a, m, v}},
     };
     for (const auto& start : starts) {
         s_failing = start.failing;
@@ -190,12 +184,12 @@ TEST_F(TrayWindow, TheIconFromCreationToReplacement) {
     }
     g_currentTrayIcon = LoadIconW(NULL, IDI_WARNING);
     s_failing = add | modify;
-    Send({{0, g_taskbarCreatedMessage, 0, 0, {"add 3 current", "modify 3 current"}}});
+    Send({{0, g_taskbarCreatedMessage, 0, 0, {a, m}}});
     s_failing = version; // refused after a shell restart too: the slow timer asks again
     Send({{0, g_taskbarCreatedMessage, 0, 0, kAdd}});
     s_failing = 0;
     RetryTrayIcon(s_window);
-    EXPECT_EQ(Log({"setversion 3 current"}), TakeLog());
+    EXPECT_EQ(Log({v}), TakeLog());
     // A tip goes to the shell when it changes, and with the icon when it is added again.
     for (const wchar_t* tip : {L"a\nb", L"a\nb", L"c"})
         ShowTrayTip(s_window, tip);
@@ -333,7 +327,7 @@ TEST_F(TrayWindow, TooltipTellsTheModeTheBoostAndTheFastestProcessor) {
              g_fakePowerFailures = {{"SetActive", ERROR_ACCESS_DENIED}};
              full(1);
          },
-         L"Veltrana: Full Throttle, not boosted (error 5)"},
+         L"Veltrana: Full Throttle, not boosted (error 5: Access denied)"},
         {"undone, as the slow pass finds",
          [&] {
              full(0);
@@ -349,7 +343,7 @@ TEST_F(TrayWindow, TooltipTellsTheModeTheBoostAndTheFastestProcessor) {
              g_fakePowerFailures = {{"SetActive", ERROR_ACCESS_DENIED}};
              watched();
          },
-         L"Veltrana: Automatic, not boosted (error 5)"},
+         L"Veltrana: Automatic, not boosted (error 5: Access denied)"},
         {"disabled", [&] { HandleMenuCommand(s_window, IDM_DISABLED); }, L"Veltrana: Disabled, not boosted"},
         {"release refused",
          [&] {
@@ -357,7 +351,7 @@ TEST_F(TrayWindow, TooltipTellsTheModeTheBoostAndTheFastestProcessor) {
              g_fakePowerFailures = {{"WriteDC", ERROR_ACCESS_DENIED}};
              HandleMenuCommand(s_window, IDM_DISABLED);
          },
-         L"Veltrana: Disabled, boost not undone (error 5), trying again"},
+         L"Veltrana: Disabled, boost not undone (error 5: Access denied), trying again"},
     };
     auto tip = [](const std::function<void()>& arrange) {
         Start();
@@ -385,6 +379,8 @@ TEST_F(TrayWindow, TooltipTellsTheModeTheBoostAndTheFastestProcessor) {
     EXPECT_EQ(
         L"Veltrana: Automaticky, zrychleno pro app_test.exe (Vysoký výkon)\nNejrychlejší: CPU 2, 2,4 GHz",
         tip(watched));
+    EXPECT_EQ(L"Veltrana: Plný výkon, nezrychleno (chyba 5: Přístup odepřen)\nNejrychlejší: CPU 2, 2,4 GHz",
+              tip(rows[4].arrange)); // refused: Windows' words in Czech too
     g_preferredLanguage = 0x0409;
     LoadWatchList();
 }
