@@ -4,6 +4,7 @@
 
 #include "app/visibility.h"
 #include "icon/cell_layout.h"
+#include "icon/palette.h"
 #include "menu/commands.h"
 #include "menu/tray_menu.h"
 #include "power/boost.h"
@@ -207,6 +208,14 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return HandleMenuCommand(window, wParam);
     case WM_DEVICECHANGE:
         ComputeCellLayout();
+        return 0;
+    case WM_SETTINGCHANGE:
+        // The taskbar's theme or high contrast: the colours the user has not chosen follow it.
+        if (ChangesTaskbarPalette(wParam, lParam))
+            ApplyTaskbarPalette();
+        return 0;
+    case WM_SYSCOLORCHANGE:
+        ApplyTaskbarPalette();
         return 0;
     case WM_TRAYICON:
         OnTrayNotification(window, wParam, lParam);
