@@ -13,6 +13,7 @@
 #include "common/names.h"
 #include "common/system_library.h"
 #include "icon/cell_layout.h"
+#include "icon/palette.h"
 #include "icon/processor_performance.h"
 #include "icon/renderer.h"
 #include "menu/menu_ids.h"
@@ -218,6 +219,7 @@ int RunProgram(int argc, char** argv) {
     LookUpOptionalFunctions();
 
     LoadSettings();
+    ApplyTaskbarPalette();
     g_preferredLanguage = LOWORD(g_languageSetting);
     // Each step is checked as soon as it has run: the next call may overwrite its error.
     g_trayMenu = LoadTrayMenu();

@@ -13,12 +13,13 @@
 
 namespace {
 
-enum { kWordUnits = 160, kModeUnits = 64, kWords = IDS_TIP_LAST - IDS_TIP_FIRST + 1 };
+enum { kWordUnits = 160, kModeUnits = 64, kErrorUnits = 512, kWords = IDS_TIP_LAST - IDS_TIP_FIRST + 1 };
 
 // The tooltip's strings in the language of the menu, copied when it changes: the string cache
 // keeps a string in the language it was first loaded in, and the tooltip follows a change.
 wchar_t s_words[kWords][kWordUnits];
 LANGID s_wordsLanguage;
+LANGID s_wordsFound; // the language the words came in
 bool s_wordsLoaded;
 
 void LoadWords() {
@@ -26,12 +27,32 @@ void LoadWords() {
         return;
     s_wordsLoaded = true;
     s_wordsLanguage = g_preferredLanguage;
+    s_wordsFound =
+        ChooseResourceLanguage(GetModuleHandleW(NULL), RT_STRING, MAKEINTRESOURCEW(IDS_TIP_FIRST / 16 + 1));
     for (UINT i = 0; i < kWords; ++i)
         CopyLocalizedString(IDS_TIP_FIRST + i, s_words[i], kWordUnits);
 }
 
 const wchar_t* Word(UINT id) {
     return s_words[id - IDS_TIP_FIRST];
+}
+
+// Windows' own words for an error, in the tooltip's language where Windows has them, otherwise
+// in its default one; null where it has none. Looked up again only when the error or the
+// language changes.
+const wchar_t* ErrorText(DWORD error) {
+    static wchar_t text[kErrorUnits];
+    static DWORD s_error;
+    static LANGID s_language;
+    if (error == s_error && s_wordsFound == s_language)
+        return text[0] ? text : NULL;
+    s_error = error;
+    s_language = s_wordsFound;
+    const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    if (!FormatMessageW(flags, NULL, error, s_language, text, kErrorUnits, NULL) &&
+        !FormatMessageW(flags, NULL, error, 0, text, kErrorUnits, NULL))
+        text[0] = 0;
+    return text[0] ? text : NULL;
 }
 
 } // namespace
@@ -51,6 +72,8 @@ void ReadTrayTipState(TrayTipState* state) {
     DWORD error = 0;
     state->boost = CurrentBoostState(&error);
     state->error = error;
+    LoadWords();
+    state->errorText = error ? ErrorText(error) : NULL;
     const wchar_t* program = modeId == IDM_AUTOMATIC ? RunningWatchedProgram() : NULL;
     state->program = program ? PathFindFileNameW(program) : NULL;
 

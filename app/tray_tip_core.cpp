@@ -68,6 +68,21 @@ size_t FastestLine(const TrayTipWords& words, const TrayTipState& state, wchar_t
     return ExpandTemplate(words.fastest, args, 4, line, kLine);
 }
 
+// Windows' text for an error on one line, without the line end and the final period it comes
+// with.
+void TrimErrorText(const wchar_t* text, wchar_t* trimmed) {
+    size_t n = 0;
+    for (; text && *text && n + 1 < kLine; ++text) {
+        if (*text != L'\r')
+            trimmed[n++] = *text == L'\n' ? L' ' : *text;
+    }
+    while (n && trimmed[n - 1] == L' ')
+        --n;
+    if (n && trimmed[n - 1] == L'.')
+        --n;
+    trimmed[n] = 0;
+}
+
 // What the first line says of the boost.
 enum Said { kSayWaiting, kSayNotBoosted, kSayRefused, kSayReleaseRefused, kSayUndone, kSayBoosted };
 
@@ -92,18 +107,27 @@ Said WhatToSay(const TrayTipState& state) {
     return state.boost == kBoostRefused ? kSayRefused : kSayNotBoosted;
 }
 
-// The program named in the first line: only of a boost in force in Automatic.
-const wchar_t* ProgramShown(const TrayTipState& state) {
-    return WhatToSay(state) == kSayBoosted && state.mode == kTipAutomatic ? state.program : nullptr;
+// What the first line may shorten: the program named (only of a boost in force in Automatic), or
+// Windows' text for a refusal (trimmed already), or nothing.
+const wchar_t* Shortenable(const TrayTipState& state, const wchar_t* errorText) {
+    const Said said = WhatToSay(state);
+    if (said == kSayBoosted)
+        return state.mode == kTipAutomatic ? state.program : nullptr;
+    return (said == kSayRefused || said == kSayReleaseRefused) && errorText[0] ? errorText : nullptr;
 }
 
-// The first line with the program's name as given (which may be shortened already).
-size_t StatusLine(const TrayTipWords& words, const TrayTipState& state, const wchar_t* program,
+// The first line with the program's name or the error's text as given (which may be shortened
+// already).
+size_t StatusLine(const TrayTipWords& words, const TrayTipState& state, const wchar_t* shortenable,
                   wchar_t* line) {
-    wchar_t mode[kLine], boost[kLine], code[24];
+    wchar_t mode[kLine], boost[kLine], number[24], code[kLine];
     PlainMenuText(state.modeName, mode, kLine);
-    Decimal(state.error, code);
     const Said said = WhatToSay(state);
+    const wchar_t* program = said == kSayBoosted ? shortenable : nullptr;
+    // A refusal's "%1": the number, and Windows' text for it where there is one.
+    Decimal(state.error, number);
+    const wchar_t* error[] = {number, shortenable};
+    ExpandTemplate(said != kSayBoosted && shortenable ? L"%1: %2" : L"%1", error, 2, code, kLine);
     const int way = static_cast<int>(state.boost) - kBoostBySchemeSwitch;
     const wchar_t* how = said == kSayBoosted && way >= 0 && way < kBoostWays ? words.how[way] : nullptr;
     const wchar_t* text = said == kSayWaiting          ? words.waiting
@@ -151,12 +175,14 @@ size_t FormatTrayTip(const TrayTipWords& words, const TrayTipState& state, wchar
     const size_t limit = kTrayTipUnits - 1;
     // What the first line may take: the tip's room less the second line and its line feed.
     const size_t room = secondLength && secondLength + 1 < limit ? limit - secondLength - 1 : limit;
-    const wchar_t* program = ProgramShown(state);
+    wchar_t errorText[kLine];
+    TrimErrorText(state.errorText, errorText);
+    const wchar_t* program = Shortenable(state, errorText);
     size_t firstLength = StatusLine(words, state, program, first);
     const size_t name = Length(program);
     if (firstLength > room && name > 1) {
-        // The program's name gives up what is missing, plus one for the ellipsis, keeping its
-        // start, by which its user knows it.
+        // The program's name (or the error's text) gives up what is missing, plus one for the
+        // ellipsis, keeping its start, by which its user knows it.
         const size_t cut = firstLength - room + 1;
         wchar_t shortened[kLine];
         const size_t keep = cut < name ? name - cut : 1;

@@ -21,9 +21,9 @@ struct TrayTipWords {
     const wchar_t* how[kBoostWays]; // the way it is in force, from kBoostBySchemeSwitch on
     const wchar_t* waiting;
     const wchar_t* notBoosted;
-    const wchar_t* refused;        // "%1" the error code
+    const wchar_t* refused;        // "%1" the error code, and Windows' text for it after ": "
     const wchar_t* undone;         // another program made another scheme active
-    const wchar_t* releaseRefused; // "%1" the error code: Windows refused to undo it
+    const wchar_t* releaseRefused; // "%1" as in `refused`: Windows refused to undo it
     const wchar_t* fastest;        // "%1" processor, "%2" and "%3" GHz and its tenths, "%4" percent
     const wchar_t* fastestClock;   // the same without the percentage
     const wchar_t* fastestShare;   // "%1" processor, "%2" percent: the clock unknown
@@ -40,8 +40,9 @@ struct TrayTipState {
     const wchar_t* modeName = nullptr; // as the menu shows it; an "&" marking the access key is dropped
     TrayTipMode mode = kTipDisabled;
     BoostState boost = kBoostNone;
-    const wchar_t* program = nullptr; // Automatic: the running watched program's file name, or null
-    uint32_t error = 0;               // of a refusal
+    const wchar_t* program = nullptr;   // Automatic: the running watched program's file name, or null
+    uint32_t error = 0;                 // of a refusal
+    const wchar_t* errorText = nullptr; // Windows' text for it as FormatMessage gives it, or null
     bool fastestKnown = false;
     uint32_t processor = 0;
     double percent = -1;          // of the nominal clock, from the counter; negative without it
@@ -50,7 +51,8 @@ struct TrayTipState {
 };
 
 // The first line, a line feed and the second, in at most 127 units plus the NUL. A program name
-// too long for that is shortened with an ellipsis; anything else is cut only as a last resort.
+// or an error's text too long for that is shortened with an ellipsis; anything else is cut only
+// as a last resort.
 // Returns the length.
 size_t FormatTrayTip(const TrayTipWords& words, const TrayTipState& state, wchar_t* tip);
 

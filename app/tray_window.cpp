@@ -4,6 +4,7 @@
 
 #include "app/visibility.h"
 #include "icon/cell_layout.h"
+#include "icon/palette.h"
 #include "menu/commands.h"
 #include "menu/tray_menu.h"
 #include "power/boost.h"
@@ -14,7 +15,11 @@ HICON g_currentTrayIcon;
 wchar_t g_currentTrayTip[128];
 static_assert(sizeof(g_currentTrayTip) == sizeof(NOTIFYICONDATAW().szTip), "the tip of the V2 structure");
 
-static bool s_iconAdded;         // the shell took the icon since the window or the shell started
+// Since the window or the shell started: whether the shell holds the icon, and whether it took
+// the icon's version too. Windows wants NIM_SETVERSION after every NIM_ADD; until then the icon
+// sends no WM_CONTEXTMENU or NIN_SELECT, so it takes no clicks.
+static bool s_iconAdded;
+static bool s_iconVersioned;
 static DWORD s_lastSelectTime;   // tick of the last first activation of a pair
 static DWORD s_lastButtonUpTime; // tick of the last button release on the icon
 
@@ -39,14 +44,21 @@ bool AddTrayIcon(HWND window, HICON icon) {
         data.uFlags |= NIF_TIP;
         lstrcpynW(data.szTip, g_currentTrayTip, ARRAYSIZE(data.szTip));
     }
-    if (!Shell_NotifyIconW(NIM_ADD, &data))
-        return false;
-    s_iconAdded = true;
-    return Shell_NotifyIconW(NIM_SETVERSION, &data) != FALSE;
+    if (!s_iconAdded) {
+        // An add that timed out at a busy logon may have landed all the same, and every later
+        // add then fails as a duplicate: a modify tells whether the icon is there.
+        s_iconAdded = Shell_NotifyIconW(NIM_ADD, &data) || Shell_NotifyIconW(NIM_MODIFY, &data);
+        if (!s_iconAdded)
+            return false;
+        s_iconVersioned = false;
+    }
+    if (!s_iconVersioned)
+        s_iconVersioned = Shell_NotifyIconW(NIM_SETVERSION, &data) != FALSE;
+    return s_iconVersioned;
 }
 
 void RetryTrayIcon(HWND window) {
-    if (!s_iconAdded)
+    if (!s_iconAdded || !s_iconVersioned)
         AddTrayIcon(window, g_currentTrayIcon);
 }
 
@@ -173,12 +185,11 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_CREATE:
         // At logon the program can start before the shell has made its notification area: it
-        // then runs without its icon until "TaskbarCreated" or the slow timer adds it. A tray
-        // that takes the icon but refuses its version fails the creation.
+        // then runs without its icon until "TaskbarCreated" or the slow timer adds it. A version
+        // refused now is asked for again by the slow timer too.
         s_iconAdded = false;
-        if (AddTrayIcon(window, g_currentTrayIcon) || !s_iconAdded)
-            return 0;
-        return -1;
+        AddTrayIcon(window, g_currentTrayIcon);
+        return 0;
     case WM_CLOSE:
         // The program's only way to a normal end: wParam becomes the exit code.
         RemoveTrayIcon(window);
@@ -197,6 +208,14 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return HandleMenuCommand(window, wParam);
     case WM_DEVICECHANGE:
         ComputeCellLayout();
+        return 0;
+    case WM_SETTINGCHANGE:
+        // The taskbar's theme or high contrast: the colours the user has not chosen follow it.
+        if (ChangesTaskbarPalette(wParam, lParam))
+            ApplyTaskbarPalette();
+        return 0;
+    case WM_SYSCOLORCHANGE:
+        ApplyTaskbarPalette();
         return 0;
     case WM_TRAYICON:
         OnTrayNotification(window, wParam, lParam);

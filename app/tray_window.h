@@ -20,9 +20,12 @@ extern HICON g_currentTrayIcon;
 LRESULT CALLBACK BootstrapWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Adds the icon unless the shell holds it already, then sets its version unless the shell took
+// that already; true once both are done.
 bool AddTrayIcon(HWND window, HICON icon);
-// For the slow timer: adds the current icon while the shell has not taken it yet (a start at
-// logon before the notification area exists, or a refusal after "TaskbarCreated").
+// For the slow timer: adds the current icon, or sets its version, while the shell has not taken
+// it yet (a start at logon before the notification area exists, or a refusal after
+// "TaskbarCreated").
 void RetryTrayIcon(HWND window);
 bool UpdateTrayIcon(HWND window, HICON icon);
 void RemoveTrayIcon(HWND window);

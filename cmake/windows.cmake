@@ -41,6 +41,7 @@ add_library(veltrana_program STATIC
     app/tray_window.cpp
     app/visibility.cpp
     icon/cell_layout.cpp
+    icon/palette.cpp
     icon/processor_performance.cpp
     icon/renderer.cpp
     menu/commands.cpp

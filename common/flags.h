@@ -6,8 +6,8 @@
 // Raised by the mode, method and watch-list commands; the watcher's next pass re-matches the
 // watch list and clears it.
 extern unsigned char g_reevaluate;
-// Raised by the cell layout and the colour commands; the renderer's next tick repaints and
-// clears it.
+// Raised by the cell layout, the colour commands and the palette; the renderer's next tick
+// repaints and clears it.
 extern unsigned char g_forceRedraw;
 // Raised right before the program opens a common dialog; the placement hook moves that dialog
 // and clears it.

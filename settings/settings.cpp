@@ -23,7 +23,9 @@ static const struct {
     {L"color::active", &g_colorActive},
     {L"color::shadow", &g_colorShadow},
 };
+static bool s_stored[ARRAYSIZE(kScalars)]; // read from the registry or stored since
 static const wchar_t kCustomColors[] = L"color::custom";
+static const wchar_t kPersonalizeKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 
 static bool OpenForRead(HKEY* key) {
     return RegOpenKeyExW(HKEY_CURRENT_USER, VELTRANA_SETTINGS_KEY, 0, KEY_READ, key) == ERROR_SUCCESS;
@@ -57,13 +59,30 @@ static bool ReadValue(HKEY key, const wchar_t* name, void* data, DWORD size) {
 }
 
 void LoadSettings() {
+    for (bool& stored : s_stored)
+        stored = false;
     HKEY key;
     if (!OpenForRead(&key))
         return;
     // Any type is taken; data shorter than 4 bytes lands on the low bytes over the default.
-    for (const auto& scalar : kScalars)
-        ReadValue(key, scalar.name, scalar.value, sizeof(DWORD));
+    for (size_t i = 0; i < ARRAYSIZE(kScalars); ++i)
+        s_stored[i] = ReadValue(key, kScalars[i].name, kScalars[i].value, sizeof(DWORD));
     RegCloseKey(key);
+}
+
+bool SettingStored(const DWORD* setting) {
+    for (size_t i = 0; i < ARRAYSIZE(kScalars); ++i) {
+        if (kScalars[i].value == setting)
+            return s_stored[i];
+    }
+    return false;
+}
+
+bool TaskbarUsesLightTheme() {
+    DWORD light = 0, size = sizeof(light);
+    return RegGetValueW(HKEY_CURRENT_USER, kPersonalizeKey, L"SystemUsesLightTheme", RRF_RT_REG_DWORD, NULL,
+                        &light, &size) == ERROR_SUCCESS &&
+           light != 0;
 }
 
 static void WriteDword(const wchar_t* name, DWORD value) {
@@ -71,9 +90,11 @@ static void WriteDword(const wchar_t* name, DWORD value) {
 }
 
 void StoreSetting(const DWORD* setting) {
-    for (const auto& scalar : kScalars) {
-        if (scalar.value == setting)
-            WriteDword(scalar.name, *setting);
+    for (size_t i = 0; i < ARRAYSIZE(kScalars); ++i) {
+        if (kScalars[i].value == setting) {
+            WriteDword(kScalars[i].name, *setting);
+            s_stored[i] = true;
+        }
     }
 }
 

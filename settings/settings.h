@@ -19,6 +19,12 @@ extern DWORD g_colorShadow;     // "color::shadow"
 
 // Reads the seven scalar settings over their defaults. Nothing can fail the start.
 void LoadSettings();
+// Whether a scalar setting (by its address) came from the registry or was stored since: the
+// colours the user has not chosen follow the taskbar.
+bool SettingStored(const DWORD* setting);
+// The taskbar's theme: "SystemUsesLightTheme" under HKCU's Themes\Personalize key, dark where it
+// is missing (Windows before 10 has none).
+bool TaskbarUsesLightTheme();
 
 // Stores one of the scalar settings above (by its address) as a REG_DWORD. A key that cannot
 // be opened leaves the registry untouched.

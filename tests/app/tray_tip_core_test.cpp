@@ -130,6 +130,17 @@ TEST(FormatTrayTip, ALongProgramNameIsShortenedToFit) {
     }
 }
 
+// A refusal gives Windows' words for the error beside its number, on one line and without the
+// final period; words too long for the tip give up their end to an ellipsis.
+TEST(FormatTrayTip, WindowsWordsForARefusal) {
+    TrayTipState state = {
+        .modeName = L"M", .boost = kBoostReleaseRefused, .error = 5, .errorText = L"No\r\nway.\r\n"};
+    EXPECT_EQ(L"V: M, still on (error 5: No way)", Tip(state));
+    const std::wstring longText(200, L'o');
+    state.errorText = longText.c_str();
+    EXPECT_EQ(L"V: M, still on (error 5: " + longText.substr(0, 100) + L"\u2026)", Tip(state));
+}
+
 TEST(ExpandTemplate, NumberedArgumentsPercentSignsAndTheRoomGiven) {
     const wchar_t* args[] = {L"one", L"two"};
     const struct {

@@ -29,7 +29,7 @@
 
 typedef std::vector<std::string> Log;
 static Log s_log;
-static DWORD s_failAction = ~0u; // the Shell_NotifyIconW action that fails
+static DWORD s_failing; // the Shell_NotifyIconW actions that fail, as bits 1 << action
 static DWORD s_now = 100000;
 static BOOL s_rightAligned;
 
@@ -67,7 +67,7 @@ struct Fake {
             FlagNames(d->uFlags, {{NIF_MESSAGE, "message"}, {NIF_ICON, "icon"}, {NIF_TIP, "tip"}});
         Note(names[action] + (flags.empty() ? "" : " " + flags) + Icon(d->hIcon) +
              (d->uFlags & NIF_TIP ? " " + Utf8(d->szTip) : ""));
-        if (action != s_failAction)
+        if (!(s_failing >> action & 1))
             return TRUE;
         SetLastError(ERROR_TIMEOUT);
         return FALSE;
@@ -154,7 +154,7 @@ static void Start() {
     CheckMenuRadioItem(g_trayMenu, IDM_FULL_THROTTLE, IDM_DISABLED, IDM_AUTOMATIC, MF_BYCOMMAND);
     RefreshTrayMenu();
     g_currentTrayIcon = LoadIconW(NULL, IDI_APPLICATION);
-    s_failAction = ~0u;
+    s_failing = 0;
     s_rightAligned = FALSE;
     g_currentTrayTip[0] = 0;
     ASSERT_TRUE((s_window = Create()) != NULL);
@@ -179,28 +179,47 @@ TEST_F(TrayWindow, TheIconFromCreationToReplacement) {
     Start();
     // A hidden top-level window, not a message-only one.
     EXPECT_TRUE(GetAncestor(s_window, GA_PARENT) == GetDesktopWindow() && !IsWindowVisible(s_window));
-    s_failAction = NIM_SETVERSION;
-    EXPECT_EQ(NULL, Create());
-    EXPECT_EQ(kAdd, TakeLog());
-    // Before the shell has its notification area (a start at logon), the window is made without
-    // the icon; the slow timer's retries add it, and end once it is there.
-    s_failAction = NIM_ADD;
-    const HWND early = Create();
-    EXPECT_TRUE(early != NULL);
-    RetryTrayIcon(early);
-    s_failAction = ~0u;
-    RetryTrayIcon(early);
-    RetryTrayIcon(early);
-    EXPECT_EQ(Log({kAdd[0], kAdd[0], kAdd[0], kAdd[1]}), TakeLog());
-    DestroyWindow(early);
-    // A new shell that refuses the icon at first gets it at the slow timer's next retry.
+    const DWORD add = 1 << NIM_ADD, modify = 1 << NIM_MODIFY, version = 1 << NIM_SETVERSION;
+    const std::string a = kAdd[0], m = "modify message|icon current", v = kAdd[1];
+    // A refused version leaves the slow timer to ask again until the shell takes it. Before the
+    // shell has its notification area (a start at logon), the window is made without the icon,
+    // and the retries add it. An add that timed out but landed fails as a duplicate: a modify
+    // finds the icon there. Each window's retries end once icon and version are there.
+    const struct {
+        const char* shell;
+        DWORD failing;
+        Log log;
+    } starts[] = {
+        {.shell = "refusing the version", .failing = version, .log = {a, v, v, v}},
+        {.shell = "without a notification area", .failing = add | modify, .log = {a, m, a, m, a, v}},
+        {.shell = "holding the icon of an add that failed", .failing = add, .log = {a, m, v}},
+    };
+    for (const auto& start : starts) {
+        s_failing = start.failing;
+        const HWND window = Create();
+        EXPECT_TRUE(window != NULL) << start.shell;
+        RetryTrayIcon(window);
+        s_failing = 0;
+        RetryTrayIcon(window);
+        RetryTrayIcon(window);
+        EXPECT_EQ(start.log, TakeLog()) << start.shell;
+        DestroyWindow(window);
+    }
+    // A new shell that refuses the icon at first gets it at the slow timer's next retry; one that
+    // refuses its version is asked again too.
     g_currentTrayIcon = LoadIconW(NULL, IDI_WARNING);
-    s_failAction = NIM_ADD;
-    Send({{.message = g_taskbarCreatedMessage, .wParam = 0, .log = {"add message|icon current"}}});
-    s_failAction = ~0u;
+    s_failing = add | modify;
+    Send({{.message = g_taskbarCreatedMessage, .wParam = 0, .log = {a, m}}});
+    s_failing = 0;
     RetryTrayIcon(s_window);
     EXPECT_EQ(kAdd, TakeLog())
         << "the slow timer did not add the icon that the shell refused after TaskbarCreated";
+    s_failing = version;
+    Send({{.message = g_taskbarCreatedMessage, .wParam = 0, .log = kAdd}});
+    s_failing = 0;
+    RetryTrayIcon(s_window);
+    EXPECT_EQ(Log({v}), TakeLog())
+        << "the slow timer did not ask again for the version refused after TaskbarCreated";
     // A tip goes to the shell when it changes, and with the icon when it is added again.
     for (const wchar_t* tip : {L"a\nb", L"a\nb", L"c"})
         ShowTrayTip(s_window, tip);
@@ -208,9 +227,9 @@ TEST_F(TrayWindow, TheIconFromCreationToReplacement) {
     Send({{.message = g_taskbarCreatedMessage,
            .wParam = 0,
            .log = {"add message|icon|tip current c", "setversion message|icon|tip current c"}}});
-    for (DWORD failing : {DWORD(~0u), DWORD(NIM_MODIFY)}) {
+    for (DWORD failing : {DWORD(0), modify}) {
         const HICON icon = CopyIcon(g_currentTrayIcon);
-        s_failAction = failing;
+        s_failing = failing;
         ShowTrayIcon(s_window, icon);
         EXPECT_EQ(Log({"modify icon new", "destroy current"}), TakeLog());
         EXPECT_EQ(icon, g_currentTrayIcon);
@@ -340,7 +359,7 @@ TEST_F(TrayWindow, TooltipTellsTheModeTheBoostAndTheFastestProcessor) {
              g_fakePowerFailures = {{"SetActive", ERROR_ACCESS_DENIED}};
              full(1);
          },
-         L"Veltrana: Full Throttle, not boosted (error 5)"},
+         L"Veltrana: Full Throttle, not boosted (error 5: Access denied)"},
         {"undone, as the slow pass finds",
          [&] {
              full(0);
@@ -356,7 +375,7 @@ TEST_F(TrayWindow, TooltipTellsTheModeTheBoostAndTheFastestProcessor) {
              g_fakePowerFailures = {{"SetActive", ERROR_ACCESS_DENIED}};
              watched();
          },
-         L"Veltrana: Automatic, not boosted (error 5)"},
+         L"Veltrana: Automatic, not boosted (error 5: Access denied)"},
         {"disabled", [&] { HandleMenuCommand(s_window, IDM_DISABLED); }, L"Veltrana: Disabled, not boosted"},
         {"release refused",
          [&] {
@@ -364,7 +383,7 @@ TEST_F(TrayWindow, TooltipTellsTheModeTheBoostAndTheFastestProcessor) {
              g_fakePowerFailures = {{"WriteDC", ERROR_ACCESS_DENIED}};
              HandleMenuCommand(s_window, IDM_DISABLED);
          },
-         L"Veltrana: Disabled, boost not undone (error 5), trying again"},
+         L"Veltrana: Disabled, boost not undone (error 5: Access denied), trying again"},
     };
     auto tip = [](const std::function<void()>& arrange) {
         Start();
@@ -392,6 +411,8 @@ TEST_F(TrayWindow, TooltipTellsTheModeTheBoostAndTheFastestProcessor) {
     EXPECT_EQ(
         L"Veltrana: Automaticky, zrychleno pro app_test.exe (Vysoký výkon)\nNejrychlejší: CPU 2, 2,4 GHz",
         tip(watched));
+    EXPECT_EQ(L"Veltrana: Plný výkon, nezrychleno (chyba 5: Přístup odepřen)\nNejrychlejší: CPU 2, 2,4 GHz",
+              tip(rows[4].arrange)); // refused: Windows' words in Czech too
     g_preferredLanguage = 0x0409;
     LoadWatchList();
 }

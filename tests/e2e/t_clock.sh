@@ -6,6 +6,7 @@
 set_store reset
 clear_settings
 set_setting color::active REG_DWORD 0xFF00C000 # a busy moment shows green, never blue
+set_setting color::frequency REG_DWORD 0x008080FF # stored: whatever the taskbar's theme
 processors=$(winctl processors)
 if [ "$processors" != 2 ]; then
     echo "skipped: the performance counter in the icon (the cells of $processors processors)"

@@ -33,16 +33,19 @@ layout() {
 processors=$(winctl processors)
 icon=$E2E_WORK/icon.png
 
+# Pixels of a picture as "x,y:(r,g,b..." lines, and the start of the awk programs that check
+# them: want[x "," y] for the pixels of the layout's cells (awk -v cells), and, unless EDGES is
+# 0, edge[x "," y] for the pixel right of each cell's top row.
+pixels() { convert "$1" -depth 8 txt:- 2>/dev/null | tr -d ' '; }
+cells_awk='BEGIN { split(cells, c, " "); nx = split(c[2], xs, ","); ny = split(c[3], ys, ",")
+    for (i = 1; i <= nx; i++) for (j = 1; j <= ny; j++) {
+        for (x = xs[i]; x < xs[i] + c[1]; x++) for (y = ys[j]; y < ys[j] + c[1]; y++) want[x "," y] = 1
+        if (edges) edge[xs[i] + c[1] "," ys[j]] = 1 } }'
 # Whether a picture of the icon shows exactly the layout's cells filled in the given hues (blue,
 # red or green: the strongest channel, 50 above the others) and, unless EDGES is 0, right of
 # each cell's top row a border line (black) with borders on or a faint grey shadow with them off.
 cells_in() {
-    convert "$1" -depth 8 txt:- 2>/dev/null | tr -d ' ' |
-        awk -F'[:,()]' -v cells="$(layout "$processors" "$2")" -v borders="$2" -v hues="$3" -v edges="${4:-1}" '
-        BEGIN { split(cells, c, " "); nx = split(c[2], xs, ","); ny = split(c[3], ys, ",")
-            for (i = 1; i <= nx; i++) for (j = 1; j <= ny; j++) {
-                for (x = xs[i]; x < xs[i] + c[1]; x++) for (y = ys[j]; y < ys[j] + c[1]; y++) want[x "," y] = 1
-                if (edges) edge[xs[i] + c[1] "," ys[j]] = 1 } }
+    pixels "$1" | awk -F'[:,()]' -v cells="$(layout "$processors" "$2")" -v borders="$2" -v hues="$3" -v edges="${4:-1}" "$cells_awk"'
         NR > 1 { r = $4; g = $5; b = $6; k = $1 "," $2
             hue = b - r > 50 && b - g > 50 ? "blue" : r - g > 50 && r - b > 50 ? "red" : g - r > 50 && g - b > 50 ? "green" : "-"
             if ((index(hues, hue) > 0) != (k in want)) bad++
@@ -94,4 +97,26 @@ exit_program
 set_store installed 128
 check "with 128 processors installed the program starts" start_program
 icon_check "its icon paints the cells of its own processors" 0 eventually 30 icon_shows 0 "red green"
+exit_program
+set_store installed -
+
+# The colours not stored follow the taskbar's theme, at start and when Windows says it changed;
+# the stored border stays black. Fill and activity alike are light on the dark taskbar and dark
+# on the light one (red above 150, or below 130, on Wine's white tray), busy or not.
+clear_settings
+set_setting color::border REG_DWORD 0xFF000000
+switch_theme() {
+    "$WINE" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize' /v SystemUsesLightTheme \
+        /t REG_DWORD /d "$1" /f >/dev/null 2>&1 && winctl setting-change ImmersiveColorSet >/dev/null
+}
+setup switch_theme 1
+cells_are() {
+    capture_icon "$icon" && pixels "$icon" | awk -F'[:,()]' -v cells="$(layout "$processors" 1)" -v edges=1 -v tone="$1" "$cells_awk"'
+        NR > 1 { k = $1 "," $2; bad += (k in want) && (tone == "light" ? $4 <= 150 : $4 >= 130) || (k in edge) && $4 + $5 + $6 }
+        END { exit bad > 0 }'
+}
+check "the program starts on a light taskbar" start_program
+icon_check "the cells are dark, the stored border black" 1 eventually 30 cells_are dark
+check "the taskbar turns dark, and Windows says so" switch_theme 0
+icon_check "the cells turn light, the border stays black" 1 eventually 30 cells_are light
 exit_program

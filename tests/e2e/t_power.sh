@@ -149,7 +149,7 @@ prepare 1
 full_throttle 1
 set_store fail PowerWriteDCValueIndex 5
 disabled
-check "a refused release: the tooltip names the refusal" eventually 15 tip_reads "boost not undone (error 5)"
+check "a refused release: the tooltip names the refusal" eventually 15 tip_reads "boost not undone (error 5: Access denied)"
 set_store clear-fails
 check "it is tried again and done within a few seconds" eventually 10 as_before
 exit_program

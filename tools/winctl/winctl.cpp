@@ -12,6 +12,8 @@
 //   winctl set-text DIALOG ID TEXT          set the text of control ID (a combo box's edit box)
 //   winctl press DIALOG ID                  post the WM_COMMAND of a click on button ID
 //   winctl broadcast NAME                   post a registered message to every top-level window
+//   winctl setting-change AREA              send WM_SETTINGCHANGE naming AREA to every top-level
+//                                           window, as Windows does when a setting changes
 //   winctl tray-delete HWND                 remove the window's tray icon, as a shell restart does
 //   winctl redraw-tray                      repaint Wine's tray window from a cleared background
 //   winctl processors                       the processor count Windows reports
@@ -185,6 +187,13 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (!wcscmp(verb, L"broadcast") && argc > 2)
         return PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(argv[2]), 0, 0) ? 0 : 1;
+    if (!wcscmp(verb, L"setting-change") && argc > 2) {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(argv[2]),
+                                   SMTO_ABORTIFHUNG, 5000, &result)
+                   ? 0
+                   : 1;
+    }
     if (!wcscmp(verb, L"tray-delete") && argc > 2) {
         NOTIFYICONDATAW data = {};
         data.cbSize = NOTIFYICONDATAW_V2_SIZE;
