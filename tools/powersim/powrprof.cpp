@@ -136,6 +136,25 @@ static LONG BatteryState(PVOID output, ULONG outputLength) {
     return 0;
 }
 
+// GUID_POWER_SAVING_STATUS, which the MinGW headers lack, and the callback recipient of
+// PowerSettingRegisterNotification (DEVICE_NOTIFY_SUBSCRIBE_PARAMETERS).
+static const GUID kPowerSavingStatus = {
+    0xE00958C0, 0xC213, 0x4ACE, {0xAC, 0x77, 0xFE, 0xCC, 0xED, 0x2E, 0xEE, 0xA5}};
+static const GUID kAcDcPowerSource = {
+    0x5D3E9A59, 0xE9D5, 0x4B00, {0xA6, 0xBD, 0xFF, 0x34, 0xFF, 0x51, 0x65, 0x48}};
+static const DWORD kNotifyCallback = 2; // DEVICE_NOTIFY_CALLBACK
+typedef ULONG(CALLBACK* NotifyRoutine)(PVOID context, ULONG type, PVOID setting);
+struct SubscribeParameters {
+    NotifyRoutine callback;
+    PVOID context;
+};
+// POWERBROADCAST_SETTING with its DWORD of data.
+struct SettingBroadcast {
+    GUID PowerSetting;
+    DWORD DataLength;
+    DWORD Data;
+};
+
 extern "C" {
 
 EXPORT BOOLEAN WINAPI CanUserWritePwrScheme(VOID) {
@@ -242,6 +261,52 @@ MODE_EXPORT DWORD WINAPI PowerSetUserConfiguredACPowerMode(const GUID* mode) {
 
 MODE_EXPORT DWORD WINAPI PowerSetUserConfiguredDCPowerMode(const GUID* mode) {
     return SetMode(kPowerSetUserConfiguredDCPowerMode, L"dc", mode);
+}
+
+// Only callbacks (DEVICE_NOTIFY_CALLBACK): the stand-in plays no services. As Windows documents,
+// the callback is invoked right after registration with the setting's current value; for
+// GUID_POWER_SAVING_STATUS (1: Battery Saver on) and GUID_ACDC_POWER_SOURCE (0 PoAc, 1 PoDc)
+// that value comes from the store. Later changes of the store are not notified, and other
+// settings are registered without a callback.
+EXPORT DWORD WINAPI PowerSettingRegisterNotification(const GUID* setting, DWORD flags, HANDLE recipient,
+                                                     PVOID* registration) {
+    HKEY store;
+    DWORD result = Enter(kPowerSettingRegisterNotification, &store);
+    if (result != ERROR_SUCCESS)
+        return result;
+    const SubscribeParameters* subscriber = static_cast<const SubscribeParameters*>(recipient);
+    SettingBroadcast broadcast;
+    bool known = false;
+    if (!setting || flags != kNotifyCallback || !subscriber || !subscriber->callback || !registration) {
+        result = ERROR_INVALID_PARAMETER;
+    } else {
+        broadcast.PowerSetting = *setting;
+        broadcast.DataLength = sizeof(DWORD);
+        if (memcmp(setting, &kPowerSavingStatus, sizeof(GUID)) == 0) {
+            broadcast.Data = BatterySaverOn(store) ? 1 : 0;
+            known = true;
+        } else if (memcmp(setting, &kAcDcPowerSource, sizeof(GUID)) == 0) {
+            broadcast.Data = OnBattery(store) ? 1 : 0;
+            known = true;
+        }
+        // The handle is a block of the registration's own, freed at unregistration.
+        *registration = LocalAlloc(LMEM_FIXED, sizeof(SubscribeParameters));
+        if (*registration)
+            memcpy(*registration, subscriber, sizeof(SubscribeParameters));
+        else
+            result = ERROR_NOT_ENOUGH_MEMORY;
+    }
+    CloseStore(store);
+    if (result == ERROR_SUCCESS && known)
+        subscriber->callback(subscriber->context, PBT_POWERSETTINGCHANGE, &broadcast);
+    return result;
+}
+
+EXPORT DWORD WINAPI PowerSettingUnregisterNotification(PVOID registration) {
+    if (!registration)
+        return ERROR_INVALID_PARAMETER;
+    LocalFree(registration);
+    return ERROR_SUCCESS;
 }
 
 // The real readings come from ntdll, which is what the system's POWRPROF does too; loading the

@@ -53,6 +53,8 @@ enum PowerFunction {
     kPowerGetUserConfiguredDCPowerMode,
     kPowerSetUserConfiguredACPowerMode,
     kPowerSetUserConfiguredDCPowerMode,
+    // Answers GUID_POWER_SAVING_STATUS and GUID_ACDC_POWER_SOURCE from the store at registration.
+    kPowerSettingRegisterNotification,
     kCallNtPowerInformation, // has a fault knob, but is not counted: the program calls it 20 times a second
     // The stand-in pdh.dll's functions: fault knobs; only collections are counted, one per reading.
     kPdhAddEnglishCounterW,
