@@ -19,6 +19,7 @@ const wchar_t* const kPowerFunctionNames[kPowerFunctionCount] = {
     L"PowerGetUserConfiguredDCPowerMode",
     L"PowerSetUserConfiguredACPowerMode",
     L"PowerSetUserConfiguredDCPowerMode",
+    L"PowerSettingRegisterNotification",
     L"CallNtPowerInformation",
     L"PdhAddEnglishCounterW",
     L"PdhCollectQueryData",
