@@ -6,7 +6,7 @@
 #include <wchar.h>
 #include <stdlib.h>
 
-const wchar_t* const kPowerFunctionNames[kPowerFunctionCount] = {
+const wchar_t* const kPowerFunctionNames[] = {
     L"CanUserWritePwrScheme",
     L"PowerGetActiveScheme",
     L"PowerSetActiveScheme",
@@ -25,6 +25,8 @@ const wchar_t* const kPowerFunctionNames[kPowerFunctionCount] = {
     L"PdhCollectQueryData",
     L"PdhGetFormattedCounterArrayW",
 };
+static_assert(sizeof(kPowerFunctionNames) / sizeof(kPowerFunctionNames[0]) == kPowerFunctionCount,
+              "a name for every PowerFunction");
 
 const GUID kBalancedScheme = {0x381B4222, 0xF694, 0x41F0, {0x96, 0x85, 0xFF, 0x5B, 0xB2, 0x60, 0xDF, 0x2E}};
 const GUID kHighPerformanceScheme = {

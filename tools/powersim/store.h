@@ -64,7 +64,8 @@ enum PowerFunction {
 };
 // Whether the store counts the function's calls (calls::<function>).
 bool IsCounted(PowerFunction function);
-extern const wchar_t* const kPowerFunctionNames[kPowerFunctionCount];
+// In the order of PowerFunction, one for each (store.cpp checks the count).
+extern const wchar_t* const kPowerFunctionNames[];
 
 struct SchemeDefault {
     const GUID* guid;
