@@ -28,10 +28,14 @@ static const char kUsage[] =
     "  missing-read CODE          what reads of a scheme that does not exist return (0: 2)\n"
     "  installed N | -            CallNtPowerInformation stands for N installed processors\n"
     "                             (- : the machine's own)\n"
+    "  mode ac|dc MODE            the user's power mode of that power source, as Windows 11 keeps it\n"
+    "  source ac|dc               the power source: mains (ac, the default) or battery (dc)\n"
+    "  saver on|off               Battery Saver (off by default)\n"
     "  clear-fails                clear every fault\n"
     "  clear-calls                set every call count to 0\n"
     "  dump                       print the whole state\n"
-    "SCHEME: balanced, high-performance, power-saver or {GUID}\n";
+    "SCHEME: balanced, high-performance, power-saver or {GUID}\n"
+    "MODE: best-efficiency, balanced, best-performance or {GUID}\n";
 
 static bool ParseScheme(const wchar_t* text, GUID* scheme) {
     for (int i = 0; i < kSchemeCount; ++i) {
@@ -53,6 +57,30 @@ static bool ParseNumber(const wchar_t* text, bool allowNone, DWORD* value, bool*
     *value = wcstoul(text, &end, 0);
     *none = false;
     return *text && !*end;
+}
+
+static bool ParseMode(const wchar_t* text, GUID* mode) {
+    for (int i = 0; i < kModeCount; ++i) {
+        if (wcscmp(text, kModes[i].name) == 0) {
+            *mode = *kModes[i].guid;
+            return true;
+        }
+    }
+    return ParseGuid(text, mode);
+}
+
+// "ac" or "dc", kept as the store's spelling.
+static bool ParseSource(const wchar_t* text, const wchar_t** which) {
+    if (wcscmp(text, L"ac") == 0 || wcscmp(text, L"dc") == 0) {
+        *which = wcscmp(text, L"ac") == 0 ? L"ac" : L"dc";
+        return true;
+    }
+    return false;
+}
+
+static bool ParseOnOff(const wchar_t* text, bool* on) {
+    *on = wcscmp(text, L"on") == 0;
+    return *on || wcscmp(text, L"off") == 0;
 }
 
 static bool ParseFunction(const wchar_t* text, PowerFunction* function) {
@@ -180,6 +208,18 @@ static void PrintApplied1(HKEY store) {
     printf("\n");
 }
 
+// " ac=NAME": the mode's short name, or its {GUID} when it is none of the three.
+static void PrintMode(HKEY store, const wchar_t* which) {
+    const GUID mode = PowerModeOf(store, which);
+    const wchar_t* name = ModeName(mode);
+    wchar_t text[kGuidTextLength];
+    if (!name) {
+        FormatGuid(mode, text);
+        name = text;
+    }
+    printf(" %ls=%ls", which, name);
+}
+
 static void Dump(HKEY store) {
     GUID guid;
     printf("active");
@@ -225,6 +265,11 @@ static void Dump(HKEY store) {
     else
         printf("installed -\n");
     printf("jitter %s\n", PerformanceJitter(store) ? "on" : "off");
+    printf("mode");
+    PrintMode(store, L"ac");
+    PrintMode(store, L"dc");
+    printf("\n");
+    printf("source %s saver %s\n", OnBattery(store) ? "dc" : "ac", BatterySaverOn(store) ? "on" : "off");
     DumpOtherValues(store);
 }
 
@@ -344,6 +389,28 @@ static int RunOnStore(HKEY store, int argc, wchar_t** argv) {
             return Usage();
         DWORD result = SetInstalledProcessors(store, none ? 0 : count);
         return result == ERROR_SUCCESS ? 0 : Fail("installed", result);
+    }
+    if (wcscmp(command, L"mode") == 0 && argc == 4) {
+        const wchar_t* which;
+        GUID mode;
+        if (!ParseSource(argv[2], &which) || !ParseMode(argv[3], &mode))
+            return Usage();
+        DWORD result = SetPowerMode(store, which, mode);
+        return result == ERROR_SUCCESS ? 0 : Fail("mode", result);
+    }
+    if (wcscmp(command, L"source") == 0 && argc == 3) {
+        const wchar_t* which;
+        if (!ParseSource(argv[2], &which))
+            return Usage();
+        DWORD result = SetOnBattery(store, wcscmp(which, L"dc") == 0);
+        return result == ERROR_SUCCESS ? 0 : Fail("source", result);
+    }
+    if (wcscmp(command, L"saver") == 0 && argc == 3) {
+        bool on;
+        if (!ParseOnOff(argv[2], &on))
+            return Usage();
+        DWORD result = SetBatterySaver(store, on);
+        return result == ERROR_SUCCESS ? 0 : Fail("saver", result);
     }
     if (wcscmp(command, L"clear-fails") == 0 && argc == 2) {
         for (int i = 0; i < kPowerFunctionCount; ++i) {

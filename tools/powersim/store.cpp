@@ -6,12 +6,27 @@
 #include <wchar.h>
 #include <stdlib.h>
 
-const wchar_t* const kPowerFunctionNames[kPowerFunctionCount] = {
-    L"CanUserWritePwrScheme",  L"PowerGetActiveScheme",  L"PowerSetActiveScheme",
-    L"PowerReadACValueIndex",  L"PowerReadDCValueIndex", L"PowerWriteACValueIndex",
-    L"PowerWriteDCValueIndex", L"PowerEnumerate",        L"CallNtPowerInformation",
-    L"PdhAddEnglishCounterW",  L"PdhCollectQueryData",   L"PdhGetFormattedCounterArrayW",
+const wchar_t* const kPowerFunctionNames[] = {
+    L"CanUserWritePwrScheme",
+    L"PowerGetActiveScheme",
+    L"PowerSetActiveScheme",
+    L"PowerReadACValueIndex",
+    L"PowerReadDCValueIndex",
+    L"PowerWriteACValueIndex",
+    L"PowerWriteDCValueIndex",
+    L"PowerEnumerate",
+    L"PowerGetUserConfiguredACPowerMode",
+    L"PowerGetUserConfiguredDCPowerMode",
+    L"PowerSetUserConfiguredACPowerMode",
+    L"PowerSetUserConfiguredDCPowerMode",
+    L"PowerSettingRegisterNotification",
+    L"CallNtPowerInformation",
+    L"PdhAddEnglishCounterW",
+    L"PdhCollectQueryData",
+    L"PdhGetFormattedCounterArrayW",
 };
+static_assert(sizeof(kPowerFunctionNames) / sizeof(kPowerFunctionNames[0]) == kPowerFunctionCount,
+              "a name for every PowerFunction");
 
 const GUID kBalancedScheme = {0x381B4222, 0xF694, 0x41F0, {0x96, 0x85, 0xFF, 0x5B, 0xB2, 0x60, 0xDF, 0x2E}};
 const GUID kHighPerformanceScheme = {
@@ -21,6 +36,18 @@ const GUID kProcessorSubgroup = {
     0x54533251, 0x82BE, 0x4824, {0x96, 0xC1, 0x47, 0xB6, 0x0B, 0x74, 0x0D, 0x00}};
 const GUID kThrottleMinimum = {0x893DEE8E, 0x2BEF, 0x41E0, {0x89, 0xC6, 0xB5, 0x5D, 0x09, 0x29, 0x96, 0x4C}};
 const GUID kThrottleMinimum1 = {0x893DEE8E, 0x2BEF, 0x41E0, {0x89, 0xC6, 0xB5, 0x5D, 0x09, 0x29, 0x96, 0x4D}};
+
+const GUID kModeBestEfficiency = {
+    0x961CC777, 0x2547, 0x4F9D, {0x81, 0x74, 0x7D, 0x86, 0x18, 0x1B, 0x8A, 0x7A}};
+const GUID kModeBalanced = {0x00000000, 0x0000, 0x0000, {0, 0, 0, 0, 0, 0, 0, 0}};
+const GUID kModeBestPerformance = {
+    0xDED574B5, 0x45A0, 0x4F42, {0x87, 0x37, 0x46, 0x34, 0x5C, 0x09, 0xC2, 0x38}};
+
+const PowerModeName kModes[kModeCount] = {
+    {&kModeBestEfficiency, L"best-efficiency"},
+    {&kModeBalanced, L"balanced"},
+    {&kModeBestPerformance, L"best-performance"},
+};
 
 // The minimum processor states of Windows' own plans.
 const SchemeDefault kSchemes[kSchemeCount] = {
@@ -529,4 +556,68 @@ DWORD SetPerformanceJitter(HKEY store, bool on) {
         return WriteDwordValue(store, kJitterValue, 1);
     DWORD result = RegDeleteValueW(store, kJitterValue);
     return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
+}
+
+const wchar_t* ModeName(const GUID& mode) {
+    for (int i = 0; i < kModeCount; ++i)
+        if (memcmp(kModes[i].guid, &mode, sizeof(GUID)) == 0)
+            return kModes[i].name;
+    return NULL;
+}
+
+// "mode::ac" or "mode::dc".
+static void ModeValueName(const wchar_t* which, wchar_t* name) {
+    wcscpy(name, L"mode::");
+    wcsncat(name, which, 2);
+}
+
+GUID PowerModeOf(HKEY store, const wchar_t* which) {
+    wchar_t name[16];
+    ModeValueName(which, name);
+    GUID mode;
+    return ReadGuidValue(store, name, &mode) ? mode : kModeBalanced;
+}
+
+DWORD SetPowerMode(HKEY store, const wchar_t* which, const GUID& mode) {
+    wchar_t name[16];
+    ModeValueName(which, name);
+    return WriteGuidValue(store, name, mode);
+}
+
+// A REG_DWORD flag of the store that is on when non-zero; absent is off.
+static bool FlagOn(HKEY store, const wchar_t* name) {
+    HKEY own = NULL;
+    if (!store) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRoot, 0, KEY_QUERY_VALUE | kView, &own) != ERROR_SUCCESS)
+            return false;
+        store = own;
+    }
+    DWORD value;
+    const bool on = ReadDwordValue(store, name, &value) && value;
+    if (own)
+        RegCloseKey(own);
+    return on;
+}
+
+static DWORD SetFlag(HKEY store, const wchar_t* name, bool on) {
+    if (on)
+        return WriteDwordValue(store, name, 1);
+    DWORD result = RegDeleteValueW(store, name);
+    return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
+}
+
+bool OnBattery(HKEY store) {
+    return FlagOn(store, L"source");
+}
+
+DWORD SetOnBattery(HKEY store, bool battery) {
+    return SetFlag(store, L"source", battery);
+}
+
+bool BatterySaverOn(HKEY store) {
+    return FlagOn(store, L"saver");
+}
+
+DWORD SetBatterySaver(HKEY store, bool on) {
+    return SetFlag(store, L"saver", on);
 }

@@ -30,6 +30,10 @@
 //   installed           REG_DWORD  the processors installed in every group: CallNtPowerInformation
 //                                  (ProcessorInformation) wants and fills one record for each
 //                                  (absent: the machine's own)
+//   mode::ac, mode::dc  REG_SZ     the user's power mode of each power source, "{GUID}" (absent:
+//                                  Balanced, the zero GUID)
+//   source              REG_DWORD  the power source: 1 on battery (dc), absent or 0 on mains (ac)
+//   saver               REG_DWORD  1: Battery Saver is on (absent: off)
 #ifndef POWERSIM_STORE_H
 #define POWERSIM_STORE_H
 
@@ -44,6 +48,13 @@ enum PowerFunction {
     kPowerWriteACValueIndex,
     kPowerWriteDCValueIndex,
     kPowerEnumerate,
+    // Windows 11's power mode of each power source; a system without them lacks the exports.
+    kPowerGetUserConfiguredACPowerMode,
+    kPowerGetUserConfiguredDCPowerMode,
+    kPowerSetUserConfiguredACPowerMode,
+    kPowerSetUserConfiguredDCPowerMode,
+    // Answers GUID_POWER_SAVING_STATUS and GUID_ACDC_POWER_SOURCE from the store at registration.
+    kPowerSettingRegisterNotification,
     kCallNtPowerInformation, // has a fault knob, but is not counted: the program calls it 20 times a second
     // The stand-in pdh.dll's functions: fault knobs; only collections are counted, one per reading.
     kPdhAddEnglishCounterW,
@@ -53,7 +64,8 @@ enum PowerFunction {
 };
 // Whether the store counts the function's calls (calls::<function>).
 bool IsCounted(PowerFunction function);
-extern const wchar_t* const kPowerFunctionNames[kPowerFunctionCount];
+// In the order of PowerFunction, one for each (store.cpp checks the count).
+extern const wchar_t* const kPowerFunctionNames[];
 
 struct SchemeDefault {
     const GUID* guid;
@@ -115,6 +127,29 @@ DWORD RemoveScheme(HKEY store, const GUID& scheme);
 // Makes the scheme active and in force, recording its minimum processor states (classes 0 and
 // 1) as applied.
 DWORD ApplyScheme(HKEY store, const GUID& scheme);
+
+// The power modes of Windows 11: Best power efficiency, Balanced (the zero GUID, the default)
+// and Best performance.
+extern const GUID kModeBestEfficiency;
+extern const GUID kModeBalanced;
+extern const GUID kModeBestPerformance;
+struct PowerModeName {
+    const GUID* guid;
+    const wchar_t* name;
+};
+const int kModeCount = 3;
+extern const PowerModeName kModes[kModeCount];
+// The mode's short name ("balanced", ...), or null for a GUID of no known mode.
+const wchar_t* ModeName(const GUID& mode);
+// which is L"ac" or L"dc". The mode of that power source; Balanced when none was set.
+GUID PowerModeOf(HKEY store, const wchar_t* which);
+DWORD SetPowerMode(HKEY store, const wchar_t* which, const GUID& mode);
+// The power source (false: mains, ac; true: battery, dc) and Battery Saver; the store is opened
+// for the query when it is null.
+bool OnBattery(HKEY store);
+DWORD SetOnBattery(HKEY store, bool battery);
+bool BatterySaverOn(HKEY store);
+DWORD SetBatterySaver(HKEY store, bool on);
 
 // The stand-in PDH's performance: the setting in force and the ones before it, so that a
 // collection can average over its interval.
