@@ -115,6 +115,16 @@ restore_due() {
         [ "$(startup_value "$RUN_ONCE")" = "\"$(winpath "$E2E_STAGE/veltrana.exe")\" -restore" ]
 }
 
+# Balanced at 5/0 and active, the boost method given stored, nothing to undo.
+prepare_balanced() {
+    set_store reset
+    set_store preset balanced 5 0
+    set_store activate balanced
+    clear_settings
+    clear_startup_value "$RUN_ONCE"
+    set_setting mode REG_DWORD "$1"
+}
+
 # ---- the screen as a user sees it: the tray icon, the tray menu, and text read by OCR
 
 # Wine's tray window without a desktop tray, and the icon in its first slot (16 x 16 at +2+2)

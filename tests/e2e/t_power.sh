@@ -99,12 +99,7 @@ exit_program
 
 # Balanced ready for a boost by the method given, with nothing to undo: sets `before`.
 prepare() {
-    set_store reset
-    set_store preset balanced 5 0
-    set_store activate balanced
-    clear_settings
-    clear_startup_value "$RUN_ONCE"
-    set_setting mode REG_DWORD "$1"
+    prepare_balanced "$1"
     before=$(settings_of_store)
 }
 full_throttle() { start_program && winctl post "$PROGRAM_WINDOW" 273 17 0 >/dev/null && eventually 5 engaged "$1" hp; }

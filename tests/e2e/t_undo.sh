@@ -9,15 +9,7 @@ engaged() { # by the scheme switch (0) or the raised minimum state (1)
         store dump | grep -q '^scheme .* balanced ac 100 dc 100$'
     fi
 }
-# Balanced at 5/0 and active, the method stored, nothing to undo.
-prepare() {
-    set_store reset
-    set_store preset balanced 5 0
-    set_store activate balanced
-    clear_settings
-    clear_startup_value "$RUN_ONCE"
-    set_setting mode REG_DWORD "$1"
-}
+prepare() { prepare_balanced "$1"; }
 # Starts the program, engages Full Throttle and ends the process as Task Manager does.
 boost_and_kill() {
     start_program && winctl post "$PROGRAM_WINDOW" 273 17 0 >/dev/null && eventually 5 engaged "$1" &&
