@@ -96,17 +96,15 @@ absent() {
     [ $? = 1 ] && [[ $said == *"Unable to find the specified registry"* ]]
 }
 no_settings_key() { absent 'HKCU\Software\Korvath\Veltrana'; }
-clear_settings() {
-    "$WINE" reg delete 'HKCU\Software\Korvath\Veltrana' /f >/dev/null 2>&1
-    setup no_settings_key
-}
+# Removing is idempotent: a removal whose command did not run (Wine now and then starts no program
+# right after other programs ended) is made again until the key or value is gone.
+settings_removed() { "$WINE" reg delete 'HKCU\Software\Korvath\Veltrana' /f >/dev/null 2>&1; no_settings_key; }
+clear_settings() { setup eventually 5 settings_removed; }
 # The values under HKCU's Run and RunOnce keys that start the program at the next logon.
 RUN='HKCU\Software\Microsoft\Windows\CurrentVersion\Run' RUN_ONCE='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 # Removes the program's value under $1 (RUN or RUN_ONCE), and checks that it is gone.
-clear_startup_value() {
-    "$WINE" reg delete "$1" /v Veltrana /f >/dev/null 2>&1
-    setup absent "$1" /v Veltrana
-}
+value_removed() { "$WINE" reg delete "$1" /v Veltrana /f >/dev/null 2>&1; absent "$1" /v Veltrana; }
+clear_startup_value() { setup eventually 5 value_removed "$1"; }
 startup_value() { "$WINE" reg query "$1" /v Veltrana 2>/dev/null | tr -d '\r' | sed -n 's/^ *Veltrana *REG_SZ *//p'; }
 nothing_to_undo() { [ -z "$(setting boost::undo)$(startup_value "$RUN_ONCE")" ]; }
 # An undo record, and the RunOnce value that runs "-restore" of this program at the next logon.
