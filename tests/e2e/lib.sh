@@ -13,11 +13,16 @@ store() { "$WINE" "$POWERSIM_CTL" "$@" 2>/dev/null | tr -d '\r'; }
 # its command fails, the script stops at once, naming the step and what the command printed. A
 # wrong "before" state would otherwise show only several checks later, as another failure. The
 # output goes to a file: a pipe would also wait for every Wine process the command started.
+# A step that fails without a word is made again (twice at most): right after other programs ended,
+# Wine now and then does not start a program at all, and every set-up step may be made again.
 setup() {
-    local log=$E2E_WORK/setup.log status
-    "$@" >"$log" 2>&1
-    status=$?
-    [ "$status" = 0 ] && return 0
+    local log=$E2E_WORK/setup.log status attempt
+    for attempt in 1 2 3; do
+        "$@" >"$log" 2>&1
+        status=$?
+        [ "$status" = 0 ] && return 0
+        [ ! -s "$log" ] || break
+    done
     echo "FAILED: set-up step \"$*\" ended with $status: $(tr -d '\r' <"$log" | tr '\n' ' ')"
     exit 1
 }
