@@ -7,7 +7,16 @@ PROGRAM_PID="" PROGRAM_WINDOW="" PROGRAM_EXIT=$E2E_WORK/none DIALOG="" MENU=""
 export WINEDLLOVERRIDES="powrprof,pdh=n,b;mscoree,mshtml=" WINEDEBUG=-all
 
 winctl() { "$WINE" "$WINCTL" "$@" 2>/dev/null | tr -d '\r'; }
-store() { "$WINE" "$POWERSIM_CTL" "$@" 2>/dev/null | tr -d '\r'; }
+# The store's dump. It always prints the active scheme, so an empty answer is a dump Wine did not
+# start (see setup below), and it is asked again, twice at most.
+store() {
+    local out attempt
+    for attempt in 1 2 3; do
+        out=$("$WINE" "$POWERSIM_CTL" "$@" 2>/dev/null | tr -d '\r')
+        [ -z "$out" ] || break
+    done
+    printf '%s\n' "$out"
+}
 
 # A set-up step (the store's power settings, the program's settings, the startup values): when
 # its command fails, the script stops at once, naming the step and what the command printed. A
