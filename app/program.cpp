@@ -20,6 +20,7 @@
 #include "menu/tray_menu.h"
 #include "menu/watch_list.h"
 #include "power/boost.h"
+#include "power/power_source.h"
 #include "power/power_functions.h"
 #include "resources/localized.h"
 #include "resources/resource_ids.h"
@@ -267,6 +268,7 @@ int RunProgram(int argc, char** argv) {
     RegisterProcessorNotifications(window);
     RegisterVisibilityNotifications(window);
     RegisterSchemeNotification(window);
+    WatchPowerSource(window);
     RaisePriorities();
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, DialogPlacementHook, NULL, GetCurrentThreadId());
     return RunMainLoop(window, hook);

@@ -71,6 +71,7 @@ void ReadTrayTipState(TrayTipState* state) {
                                               : kTipDisabled;
     DWORD error = 0;
     state->boost = CurrentBoostState(&error);
+    state->bestPerformanceMode = BoostIncludesPowerMode();
     state->error = error;
     LoadWords();
     state->errorText = error ? ErrorText(error) : NULL;
@@ -101,7 +102,9 @@ void BuildTrayTip(const TrayTipState& state, wchar_t* tip) {
                                 Word(IDS_TIP_FASTEST),
                                 Word(IDS_TIP_FASTEST_CLOCK),
                                 Word(IDS_TIP_FASTEST_SHARE),
-                                Word(IDS_TIP_FASTEST_CLASS)};
+                                Word(IDS_TIP_FASTEST_CLASS),
+                                Word(IDS_TIP_WITH_MODE),
+                                Word(IDS_TIP_ON_BATTERY)};
     FormatTrayTip(words, state, tip);
 }
 

@@ -84,7 +84,15 @@ void TrimErrorText(const wchar_t* text, wchar_t* trimmed) {
 }
 
 // What the first line says of the boost.
-enum Said { kSayWaiting, kSayNotBoosted, kSayRefused, kSayReleaseRefused, kSayUndone, kSayBoosted };
+enum Said {
+    kSayWaiting,
+    kSayNotBoosted,
+    kSayRefused,
+    kSayReleaseRefused,
+    kSayUndone,
+    kSayOnBattery,
+    kSayBoosted
+};
 
 Said WhatToSay(const TrayTipState& state) {
     switch (state.boost) {
@@ -104,6 +112,8 @@ Said WhatToSay(const TrayTipState& state) {
         return state.mode == kTipAutomatic ? kSayWaiting : kSayNotBoosted;
     if (state.boost == kBoostAlreadyHighPerformance)
         return kSayBoosted;
+    if (state.boost == kBoostOnBattery)
+        return kSayOnBattery;
     return state.boost == kBoostRefused ? kSayRefused : kSayNotBoosted;
 }
 
@@ -130,11 +140,17 @@ size_t StatusLine(const TrayTipWords& words, const TrayTipState& state, const wc
     ExpandTemplate(said != kSayBoosted && shortenable ? L"%1: %2" : L"%1", error, 2, code, kLine);
     const int way = static_cast<int>(state.boost) - kBoostBySchemeSwitch;
     const wchar_t* how = said == kSayBoosted && way >= 0 && way < kBoostWays ? words.how[way] : nullptr;
+    wchar_t withMode[kLine];
+    if (how && state.bestPerformanceMode) {
+        ExpandTemplate(words.withMode, &how, 1, withMode, kLine);
+        how = withMode;
+    }
     const wchar_t* text = said == kSayWaiting          ? words.waiting
                           : said == kSayNotBoosted     ? words.notBoosted
                           : said == kSayRefused        ? words.refused
                           : said == kSayReleaseRefused ? words.releaseRefused
                           : said == kSayUndone         ? words.undone
+                          : said == kSayOnBattery      ? words.onBattery
                           : program                    ? words.boostedFor
                                                        : words.boosted;
     // "%1" is the program or the way (boosted for, boosted) or the error (refusals).

@@ -28,18 +28,21 @@ struct TrayTipWords {
     const wchar_t* fastestClock;   // the same without the percentage
     const wchar_t* fastestShare;   // "%1" processor, "%2" percent: the clock unknown
     const wchar_t* fastestClass;   // "%1" processor, "%2" its efficiency class, "%3" percent
+    const wchar_t* withMode;       // "%1" the way, of a boost that includes the power mode
+    const wchar_t* onBattery;      // wanted, but held back until mains power
 };
 
 enum TrayTipMode { kTipFullThrottle, kTipAutomatic, kTipDisabled };
 
 // The first line tells the boost's state as the mode sees it: a boost in force, a refused release
-// and a change by another program always; a boost refused or found in place only while the mode
-// wants one (Full Throttle, or Automatic with a watched program running); otherwise "waiting" in
-// Automatic and "not boosted" elsewhere.
+// and a change by another program always; a boost refused, held back on battery or found in place
+// only while the mode wants one (Full Throttle, or Automatic with a watched program running); otherwise
+// "waiting" in Automatic and "not boosted" elsewhere.
 struct TrayTipState {
     const wchar_t* modeName = nullptr; // as the menu shows it; an "&" marking the access key is dropped
     TrayTipMode mode = kTipDisabled;
     BoostState boost = kBoostNone;
+    bool bestPerformanceMode = false;   // the boost in force includes the power mode Best performance
     const wchar_t* program = nullptr;   // Automatic: the running watched program's file name, or null
     uint32_t error = 0;                 // of a refusal
     const wchar_t* errorText = nullptr; // Windows' text for it as FormatMessage gives it, or null

@@ -8,6 +8,7 @@
 #include "menu/commands.h"
 #include "menu/tray_menu.h"
 #include "power/boost.h"
+#include "power/power_source.h"
 
 UINT g_terminateMessage;
 UINT g_taskbarCreatedMessage;
@@ -156,6 +157,8 @@ static void OnPowerBroadcast(WPARAM event, const POWERBROADCAST_SETTING* setting
         OnSystemSuspend();
     } else if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) {
         OnSystemResume();
+    } else if (event == PBT_APMPOWERSTATUSCHANGE) {
+        FollowPowerSource();
     } else if (event == PBT_POWERSETTINGCHANGE && IsActiveSchemeChange(setting)) {
         CheckBoostInForce();
     } else if (event == PBT_POWERSETTINGCHANGE) {
@@ -195,6 +198,7 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         RemoveTrayIcon(window);
         UnregisterVisibilityNotifications(window);
         UnregisterSchemeNotification();
+        StopWatchingPowerSource();
         DestroyWindow(window);
         PostQuitMessage(static_cast<int>(wParam));
         return 0;
@@ -224,6 +228,9 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // Locked or disconnected: nobody sees the icon, so it is not painted (the main loop stops
         // its timer).
         OnSessionChange(wParam);
+        return 0;
+    case VELTRANA_WM_POWERSOURCE:
+        FollowPowerSource();
         return 0;
     case WM_POWERBROADCAST:
         OnPowerBroadcast(wParam, reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam));

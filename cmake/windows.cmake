@@ -48,6 +48,7 @@ add_library(veltrana_program STATIC
     menu/tray_menu.cpp
     menu/watch_list.cpp
     power/boost.cpp
+    power/power_source.cpp
     power/scheme_calls.cpp
     power/undo_record.cpp
     power/power_functions.cpp

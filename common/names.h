@@ -18,13 +18,16 @@
 // The tray icon's callback message (WM_APP) and its id.
 #define VELTRANA_WM_TRAYICON  0x8000
 #define VELTRANA_TRAY_ICON_ID 1
+// Posted to the tray window when the power source or Battery Saver may have changed (WM_APP + 1).
+#define VELTRANA_WM_POWERSOURCE 0x8001
 
 // The settings key under HKEY_CURRENT_USER, and the values in it that hold what undoes a boost
-// in force (written and deleted by the boost itself): the first, and the one of the minimum
-// states of efficiency class 1.
+// in force (written and deleted by the boost itself): the first, the one of the minimum states of
+// efficiency class 1, and the one of the user's power modes.
 #define VELTRANA_SETTINGS_KEY      L"Software\\Korvath\\Veltrana"
 #define VELTRANA_UNDO_VALUE        L"boost::undo"
 #define VELTRANA_UNDO_CLASS1_VALUE L"boost::undo::class1"
+#define VELTRANA_UNDO_MODES_VALUE  L"boost::modes"
 // The value under HKEY_CURRENT_USER's Run key (Start with Windows) and RunOnce key (a restore
 // at the next logon while a boost is in force and Windows would not start the program).
 #define VELTRANA_RUN_KEY      L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"

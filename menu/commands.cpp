@@ -144,6 +144,12 @@ LRESULT HandleMenuCommand(HWND window, WPARAM id) {
     case IDM_BORDERS:
         ToggleBorders();
         break;
+    case IDM_BOOST_ON_BATTERY:
+        g_boostOnBattery = !g_boostOnBattery;
+        StoreSetting(&g_boostOnBattery);
+        FollowBoostOnBattery();
+        RefreshTrayMenu();
+        break;
     case IDM_START_WITH_WINDOWS:
         // Only ever the user's choice.
         SetStartWithWindows(!StartsWithWindows());

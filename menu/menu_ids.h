@@ -10,6 +10,7 @@
 #define IDM_ADD_PROGRAM          33
 #define IDM_METHOD_SCHEME        161
 #define IDM_METHOD_MIN_FREQUENCY 162
+#define IDM_BOOST_ON_BATTERY     163
 #define IDM_BORDERS              177
 #define IDM_START_WITH_WINDOWS   178
 #define IDM_COLOR_BORDER         193

@@ -59,6 +59,8 @@ void RefreshTrayMenu() {
     CheckMenuRadioItem(g_trayMenu, IDM_METHOD_SCHEME, IDM_METHOD_MIN_FREQUENCY,
                        IDM_METHOD_SCHEME + g_boostMethod, MF_BYCOMMAND);
     CheckMenuItem(g_trayMenu, IDM_BORDERS, MF_BYCOMMAND | (g_borders ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(g_trayMenu, IDM_BOOST_ON_BATTERY,
+                  MF_BYCOMMAND | (g_boostOnBattery ? MF_CHECKED : MF_UNCHECKED));
     CheckMenuItem(g_trayMenu, IDM_START_WITH_WINDOWS,
                   MF_BYCOMMAND | (StartsWithWindows() ? MF_CHECKED : MF_UNCHECKED));
 }

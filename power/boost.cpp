@@ -3,6 +3,7 @@
 #include "common/names.h"
 #include "menu/tray_menu.h"
 #include "power/power_functions.h"
+#include "power/power_source.h"
 #include "power/scheme_calls.h"
 #include "power/undo_record.h"
 #include "settings/settings.h"
@@ -71,14 +72,30 @@ static DWORD RestoreMinimumState(const GUID* scheme, int which, DWORD saved) {
     return WriteMinimumState(scheme, which, saved);
 }
 
-// The one rule by which a boost is undone, at a release, at a retry, at the next start and by
-// "-restore": whatever the user (or another program) chose since stays. The switch to High
-// Performance is switched back only while High Performance is still active; a raised value is
-// written back only where the scheme still holds 100 %, and the active scheme is then applied
-// again so that the values take effect (unless `reapply` is false: the raise never took effect).
-// A scheme deleted since leaves nothing to do. What is done, or found to be the user's, is
-// cleared from `undo`; the result is the error of the first call Windows refused.
-static DWORD UndoBoost(BoostUndo* undo, bool reapply) {
+// Puts back each saved power mode that is still Best performance; one the user changed since stays
+// theirs. Without the mode functions (a record carried to Windows 10) there is no mode to put back.
+static DWORD RestorePowerModes(BoostUndo* undo) {
+    DWORD refused = ERROR_SUCCESS;
+    for (int source = 0; source < kPowerSources; ++source) {
+        const DWORD bit = 1u << source;
+        GUID now;
+        DWORD result = ERROR_SUCCESS;
+        if (!(undo->modesSaved & bit))
+            continue;
+        if (PowerModesAvailable())
+            result = GetPowerMode(source, &now);
+        if (result == ERROR_SUCCESS && PowerModesAvailable() && IsEqualGUID(now, kBestPerformanceMode))
+            result = SetPowerMode(source, &undo->modes[source]);
+        if (result == ERROR_SUCCESS)
+            undo->modesSaved &= ~bit;
+        else if (refused == ERROR_SUCCESS)
+            refused = result;
+    }
+    return refused;
+}
+
+// The scheme's part of the one rule below.
+static DWORD UndoSchemeBoost(BoostUndo* undo, bool reapply) {
     if (undo->method == kUndoNothing)
         return ERROR_SUCCESS;
     bool present = false;
@@ -113,11 +130,59 @@ static DWORD UndoBoost(BoostUndo* undo, bool reapply) {
     return refused;
 }
 
+// The one rule by which a boost is undone, at a release, at a retry, at the next start and by
+// "-restore": whatever the user (or another program) chose since stays. A power mode is put back
+// only while it is still Best performance; the switch to High Performance is switched back only
+// while High Performance is still active; a raised value is written back only where the scheme
+// still holds 100 %, and the active scheme is then applied again so that the values take effect
+// (unless `reapply` is false: the raise never took effect). A scheme deleted since leaves nothing
+// to do. What is done, or found to be the user's, is cleared from `undo`; the result is the error
+// of the first call Windows refused.
+static DWORD UndoBoost(BoostUndo* undo, bool reapply) {
+    DWORD modes = RestorePowerModes(undo);
+    DWORD scheme = UndoSchemeBoost(undo, reapply);
+    return modes != ERROR_SUCCESS ? modes : scheme;
+}
+
 static void BeginUndo(DWORD method, const GUID* scheme) {
     s_undo.method = method;
     s_undo.scheme = *scheme;
     for (DWORD& saved : s_undo.saved)
         saved = kNothingSaved;
+    s_undo.modesSaved = 0;
+}
+
+// The power sources the boost raises: mains, and the battery too unless the user said otherwise.
+static bool Boosts(int source) {
+    return source == kSourceAc || g_boostOnBattery;
+}
+
+// Whether the boost waits for mains power: "Boost on battery" off, and the machine on battery or
+// Battery Saver on.
+static bool HeldOnBattery() {
+    return !g_boostOnBattery && (RunsOnBattery() || BatterySaverOn());
+}
+
+// Records the power mode of each boosted source, then makes it Best performance; a source already
+// there is left alone, as there would be nothing to put back. The result is the first refusal.
+static DWORD RaisePowerModes() {
+    for (int source = 0; PowerModesAvailable() && source < kPowerSources; ++source) {
+        if (!Boosts(source))
+            continue;
+        DWORD result = GetPowerMode(source, &s_undo.modes[source]);
+        if (result != ERROR_SUCCESS)
+            return result;
+        if (IsEqualGUID(s_undo.modes[source], kBestPerformanceMode))
+            continue;
+        s_undo.modesSaved |= 1u << source;
+        RecordBeforeChange();
+        result = SetPowerMode(source, &kBestPerformanceMode);
+        if (result != ERROR_SUCCESS) {
+            s_undo.modesSaved &= ~(1u << source); // refused: nothing to put back
+            return result;
+        }
+    }
+    return ERROR_SUCCESS;
 }
 
 // Reads a minimum state (into the record), records it, then raises it to 100 %. A raise that
@@ -136,8 +201,10 @@ static DWORD RaiseMinimumState(int which) {
     return result;
 }
 
-// Both efficiency classes, AC and DC; a scheme without class-1 values (a read that fails) boosts
-// class 0 only, and only class 0's refusals count.
+// Both efficiency classes, of each boosted power source; a scheme without class-1 values (a read
+// that fails) boosts class 0 only, and only class 0's refusals count. Where Windows has power
+// modes, the boosted sources' modes become Best performance too; a refused mode call refuses the
+// whole boost.
 static void EngageByMinimumState(BoostState how) {
     GUID* scheme;
     DWORD result = GetActiveScheme(&scheme);
@@ -150,12 +217,16 @@ static void EngageByMinimumState(BoostState how) {
     DWORD classZero = ERROR_SUCCESS;
     bool raised = false;
     for (int i = 0; i < kMinimumStates; ++i) {
+        if (!Boosts(OnMains(i) ? kSourceAc : kSourceDc))
+            continue;
         DWORD raise = RaiseMinimumState(i);
         raised |= raise == ERROR_SUCCESS;
         if (raise != ERROR_SUCCESS && i < kMinimumAcClass1 && classZero == ERROR_SUCCESS)
             classZero = raise;
     }
-    result = raised ? g_power.PowerSetActiveScheme(NULL, &s_undo.scheme) : classZero;
+    result = raised ? RaisePowerModes() : classZero;
+    if (result == ERROR_SUCCESS)
+        result = g_power.PowerSetActiveScheme(NULL, &s_undo.scheme);
     if (result == ERROR_SUCCESS) {
         // The release restores this scheme's values even if another scheme is active by then.
         SetEngaged(how);
@@ -272,14 +343,15 @@ void EngageBoost() {
             return;
         }
     }
-    if (g_boostMethod == kBoostMethodScheme)
+    if (HeldOnBattery())
+        SetState(kBoostOnBattery);
+    else if (g_boostMethod == kBoostMethodScheme)
         EngageBySchemeSwitch();
     else if (g_boostMethod == kBoostMethodMinimumState)
         EngageByMinimumState(kBoostByMinimumState);
 }
 
-void ReleaseBoost() {
-    s_wanted = false;
+static void Release() {
     if (!g_engaged) {
         // A refused release still waits: the state keeps saying so.
         if (s_pending)
@@ -300,6 +372,27 @@ void ReleaseBoost() {
         SetState(kBoostReleaseRefused, result);
     }
     RefreshTrayMenu(); // up into the menu, as at engage
+}
+
+void ReleaseBoost() {
+    s_wanted = false;
+    Release();
+}
+
+void FollowPowerSource() {
+    if (s_wanted && (HeldOnBattery() ? g_engaged != 0 : !g_engaged && s_state == kBoostOnBattery))
+        EngageBoost();
+}
+
+void FollowBoostOnBattery() {
+    if (s_wanted && g_engaged)
+        EngageBoost(); // the boosted power sources change
+    else
+        FollowPowerSource();
+}
+
+bool BoostIncludesPowerMode() {
+    return PowerModesAvailable() && (s_state == kBoostByMinimumState || s_state == kBoostByFallback);
 }
 
 BoostState CurrentBoostState(DWORD* error) {

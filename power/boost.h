@@ -1,7 +1,7 @@
 // Applying and undoing the boost: either the High Performance scheme or a 100 % minimum
-// processor state. Whatever is applied is undone by one rule that keeps what the user chose
-// since, and while any of it is applied the settings hold a record of how to undo it
-// (power/undo_record.h), so that a later start undoes a boost whose program was killed, or whose
+// processor state (with Windows 11's power mode Best performance). Whatever is applied is undone by one rule
+// that keeps what the user chose since, and while any of it is applied the settings hold a record of how to
+// undo it (power/undo_record.h), so that a later start undoes a boost whose program was killed, or whose
 // release Windows refused.
 #ifndef VELTRANA_BOOST_H
 #define VELTRANA_BOOST_H
@@ -24,6 +24,16 @@ void ReleaseBoost();
 
 // The state for the tooltip; *error is Windows' error of a refusal.
 BoostState CurrentBoostState(DWORD* error);
+// Whether the boost in force includes the power mode Best performance.
+bool BoostIncludesPowerMode();
+
+// With "Boost on battery" off, a wanted boost is released while the machine runs on battery or
+// Battery Saver is on, and engaged again when neither holds it back: for a change of the power
+// source or of Battery Saver.
+void FollowPowerSource();
+// "Boost on battery" turned on or off: a boost in force is applied anew to the power sources it
+// now covers, or released.
+void FollowBoostOnBattery();
 
 // For the slow pass: while a refused release (or replay) waits, tries it again every few seconds,
 // and engages afterwards if the boost is wanted by then.

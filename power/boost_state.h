@@ -14,6 +14,7 @@ enum BoostState {
     kBoostUndoneElsewhere,        // applied, but the user or another program made another scheme active
     kBoostRefused,                // Windows refused the boost (with its error)
     kBoostReleaseRefused,         // Windows refused to undo it: still (partly) in force, tried again
+    kBoostOnBattery,              // wanted, but held back until mains power ("Boost on battery" off)
 };
 enum { kBoostWays = kBoostAlreadyHighPerformance - kBoostBySchemeSwitch + 1 };
 

@@ -35,6 +35,21 @@ bool LookupPowerFunctions() {
         !FindFunction(powrprof, "CallNtPowerInformation", &found.CallNtPowerInformation) ||
         !FindFunction(powrprof, "CanUserWritePwrScheme", &found.CanUserWritePwrScheme))
         return false;
+    // Windows 11's power modes: all four, or the program behaves as on Windows 10.
+    if (!FindFunction(powrprof, "PowerGetUserConfiguredACPowerMode",
+                      &found.PowerGetUserConfiguredACPowerMode) ||
+        !FindFunction(powrprof, "PowerGetUserConfiguredDCPowerMode",
+                      &found.PowerGetUserConfiguredDCPowerMode) ||
+        !FindFunction(powrprof, "PowerSetUserConfiguredACPowerMode",
+                      &found.PowerSetUserConfiguredACPowerMode) ||
+        !FindFunction(powrprof, "PowerSetUserConfiguredDCPowerMode",
+                      &found.PowerSetUserConfiguredDCPowerMode))
+        found.PowerGetUserConfiguredACPowerMode = NULL;
+    if (!FindFunction(powrprof, "PowerSettingRegisterNotification",
+                      &found.PowerSettingRegisterNotification) ||
+        !FindFunction(powrprof, "PowerSettingUnregisterNotification",
+                      &found.PowerSettingUnregisterNotification))
+        found.PowerSettingRegisterNotification = NULL;
     g_power = found;
     return true;
 }

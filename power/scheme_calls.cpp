@@ -14,6 +14,10 @@ static const GUID kMinimumProcessorState = {
 static const GUID kMinimumProcessorStateClass1 = {
     0x893DEE8E, 0x2BEF, 0x41E0, {0x89, 0xC6, 0xB5, 0x5D, 0x09, 0x29, 0x96, 0x4D}};
 
+// {DED574B5-45A0-4F42-8737-46345C09C238}: the power mode Best performance.
+const GUID kBestPerformanceMode = {
+    0xDED574B5, 0x45A0, 0x4F42, {0x87, 0x37, 0x46, 0x34, 0x5C, 0x09, 0xC2, 0x38}};
+
 bool SameScheme(const GUID* a, const GUID* b) {
     return memcmp(a, b, sizeof(GUID)) == 0;
 }
@@ -49,7 +53,7 @@ static const GUID* Setting(int which) {
     return which < kMinimumAcClass1 ? &kMinimumProcessorState : &kMinimumProcessorStateClass1;
 }
 
-static bool OnMains(int which) {
+bool OnMains(int which) {
     return which == kMinimumAc || which == kMinimumAcClass1;
 }
 
@@ -63,4 +67,18 @@ DWORD WriteMinimumState(const GUID* scheme, int which, DWORD value) {
     PowerWriteValueIndexFn write =
         OnMains(which) ? g_power.PowerWriteACValueIndex : g_power.PowerWriteDCValueIndex;
     return write(NULL, scheme, &kProcessorSubgroup, Setting(which), value);
+}
+
+bool PowerModesAvailable() {
+    return g_power.PowerGetUserConfiguredACPowerMode != NULL;
+}
+
+DWORD GetPowerMode(int source, GUID* mode) {
+    return (source == kSourceAc ? g_power.PowerGetUserConfiguredACPowerMode
+                                : g_power.PowerGetUserConfiguredDCPowerMode)(mode);
+}
+
+DWORD SetPowerMode(int source, const GUID* mode) {
+    return (source == kSourceAc ? g_power.PowerSetUserConfiguredACPowerMode
+                                : g_power.PowerSetUserConfiguredDCPowerMode)(mode);
 }

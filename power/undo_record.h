@@ -2,11 +2,12 @@
 // that a later start (or "-restore" at the next logon) undoes a boost whose program was killed
 // or whose release Windows refused.
 //
-// Two values, each a record of the same fixed size, so that the 32- and 64-bit programs and the
-// releases before and after read each other's: "boost::undo" holds the scheme switch, or the
-// minimum states of efficiency class 0; "boost::undo::class1" the minimum states of efficiency
-// class 1 (the fast cores of a hybrid processor), where the scheme has them. A release that knows
-// only the first one replays it and leaves the second for a release that knows it.
+// Up to three values of a fixed size each, so that the 32- and 64-bit programs and the releases
+// before and after read each other's: "boost::undo" holds the scheme switch, or the minimum
+// states of efficiency class 0; "boost::undo::class1" (of the same form) the minimum states of
+// efficiency class 1 (the fast cores of a hybrid processor), where the scheme has them;
+// "boost::modes" the user's power modes that the boost replaced. A release that knows only the
+// first one replays it and leaves the others for a release that knows them.
 #ifndef VELTRANA_UNDO_RECORD_H
 #define VELTRANA_UNDO_RECORD_H
 
@@ -25,18 +26,23 @@ struct BoostUndo {
     // Minimum state: the values to write back, by MinimumState; kNothingSaved where there is none.
     // With none at all, the active scheme is still to be applied again.
     DWORD saved[kMinimumStates];
+    // The user's power modes to put back, by PowerSource: those whose bit (1 << source) is set.
+    DWORD modesSaved;
+    GUID modes[kPowerSources];
 };
 
-// Writes the record(s) of `undo`, flushed to disk, as this process's: "boost::undo::class1" only
-// while a class-1 value is saved.
+// Writes the records of `undo`, flushed to disk, as this process's: each only while it holds
+// something (the first: a method; the class-1 one: a class-1 value; the modes: a mode), the others
+// deleted.
 void StoreUndo(const BoostUndo& undo);
-// Deletes both records.
+// Deletes every record.
 void DeleteUndo();
-// Whether either record is there, whoever wrote it.
+// Whether any record is there, whoever wrote it.
 bool UndoStored();
 
 // The stored records, one at a time, for a replay.
-enum StoredUndo { kStoredFirst, kStoredClass1, kStoredRecords };
+// A modes record loads as a BoostUndo with no method and no saved minimum state.
+enum StoredUndo { kStoredFirst, kStoredClass1, kStoredModes, kStoredRecords };
 enum UndoFound {
     kUndoAbsent,
     kUndoFound,

@@ -27,6 +27,8 @@
 #define IDS_TIP_FASTEST_SHARE 45
 #define IDS_TIP_RELEASE_REFUSED 46
 #define IDS_TIP_FASTEST_CLASS 47 // "%1" processor, "%2" its efficiency class, "%3" percent
-#define IDS_TIP_LAST          47
+#define IDS_TIP_WITH_MODE     48 // "%1" the way: a boost that includes the power mode
+#define IDS_TIP_ON_BATTERY    49
+#define IDS_TIP_LAST          49
 
 #endif

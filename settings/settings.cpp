@@ -9,6 +9,7 @@ DWORD g_colorBorder = 0x80000000;
 DWORD g_colorFrequency = 0x008080FF;
 DWORD g_colorActive = 0xFFFFFFFF;
 DWORD g_colorShadow = 0x20000000;
+DWORD g_boostOnBattery = 1;
 
 // The scalar settings by their value names.
 static const struct {
@@ -22,6 +23,7 @@ static const struct {
     {L"color::frequency", &g_colorFrequency},
     {L"color::active", &g_colorActive},
     {L"color::shadow", &g_colorShadow},
+    {L"battery", &g_boostOnBattery},
 };
 static bool s_stored[ARRAYSIZE(kScalars)]; // read from the registry or stored since
 static const wchar_t kCustomColors[] = L"color::custom";
@@ -67,6 +69,12 @@ void LoadSettings() {
     // Any type is taken; data shorter than 4 bytes lands on the low bytes over the default.
     for (size_t i = 0; i < ARRAYSIZE(kScalars); ++i)
         s_stored[i] = ReadValue(key, kScalars[i].name, kScalars[i].value, sizeof(DWORD));
+    // Only a REG_DWORD 0 turns the boost on battery off: whatever else is there keeps today's
+    // behaviour, the boost on either power source.
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key, L"battery", NULL, &type, NULL, &size) != ERROR_SUCCESS || type != REG_DWORD ||
+        size != sizeof(DWORD) || g_boostOnBattery != 0)
+        g_boostOnBattery = 1;
     RegCloseKey(key);
 }
 
@@ -195,7 +203,8 @@ void DeleteStoredProgram(UINT slot) {
     RegCloseKey(key);
 }
 
-static const wchar_t* const kUndoValues[] = {VELTRANA_UNDO_VALUE, VELTRANA_UNDO_CLASS1_VALUE};
+static const wchar_t* const kUndoValues[] = {VELTRANA_UNDO_VALUE, VELTRANA_UNDO_CLASS1_VALUE,
+                                             VELTRANA_UNDO_MODES_VALUE};
 
 StoredRecord ReadUndoRecord(UndoValue which, void* record, DWORD size) {
     HKEY key;

@@ -16,8 +16,9 @@ extern DWORD g_colorBorder;     // "color::border"
 extern DWORD g_colorFrequency;  // "color::frequency"
 extern DWORD g_colorActive;     // "color::active"
 extern DWORD g_colorShadow;     // "color::shadow"
+extern DWORD g_boostOnBattery;  // "battery": 1 boost on battery too, 0 only on mains (anything else: 1)
 
-// Reads the seven scalar settings over their defaults. Nothing can fail the start.
+// Reads the eight scalar settings over their defaults. Nothing can fail the start.
 void LoadSettings();
 // Whether a scalar setting (by its address) came from the registry or was stored since: the
 // colours the user has not chosen follow the taskbar.
@@ -50,10 +51,10 @@ void StoreProgramEnabled(UINT slot, bool enabled);
 // Deletes both values of slot N.
 void DeleteStoredProgram(UINT slot);
 
-// The boost's undo records (power/undo_record.h): "boost::undo" and "boost::undo::class1",
-// REG_BINARY of a fixed size. Reading tells a missing value from one of the wrong type or size,
-// which the caller deletes.
-enum UndoValue { kUndoValueFirst, kUndoValueClass1 };
+// The boost's undo records (power/undo_record.h): "boost::undo", "boost::undo::class1" and
+// "boost::modes", REG_BINARY of a fixed size. Reading tells a missing value from one of the wrong type or
+// size, which the caller deletes.
+enum UndoValue { kUndoValueFirst, kUndoValueClass1, kUndoValueModes };
 enum StoredRecord { kRecordAbsent, kRecordFound, kRecordMalformed };
 StoredRecord ReadUndoRecord(UndoValue which, void* record, DWORD size);
 // Writes the record and flushes it to disk before returning, so that it survives a power

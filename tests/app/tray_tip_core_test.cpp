@@ -21,7 +21,9 @@ const TrayTipWords kWords = {.status = L"V: %1, %2",
                              .fastest = L"Fast: CPU %1, %2,%3 GHz (%4 %%)",
                              .fastestClock = L"Fast: CPU %1, %2,%3 GHz",
                              .fastestShare = L"Fast: CPU %1 (%2 %%)",
-                             .fastestClass = L"Fast: CPU %1, class %2 (%3 %%)"};
+                             .fastestClass = L"Fast: CPU %1, class %2 (%3 %%)",
+                             .withMode = L"%1, best",
+                             .onBattery = L"off: battery"};
 
 std::wstring Tip(const TrayTipState& state) {
     wchar_t tip[kTrayTipUnits + 8];
@@ -32,13 +34,15 @@ std::wstring Tip(const TrayTipState& state) {
     return tip;
 }
 
-// What the first line says of each state in each mode: a refusal or a boost found in place only
-// while the mode wants a boost (Automatic only while a watched program runs).
+// What the first line says of each state in each mode: a refusal, a boost held back on battery or
+// a boost found in place only while the mode wants a boost (Automatic only while a watched program
+// runs).
 TEST(FormatTrayTip, TheBoostsStateAsTheModeSeesIt) {
     const struct {
         TrayTipMode mode;
         const wchar_t* program = nullptr;
         BoostState boost;
+        bool bestPerformanceMode = false;
         const wchar_t* tip;
     } cases[] = {
         {.mode = kTipFullThrottle, .boost = kBoostBySchemeSwitch, .tip = L"V: M, on (HP)"},
@@ -64,13 +68,25 @@ TEST(FormatTrayTip, TheBoostsStateAsTheModeSeesIt) {
         {.mode = kTipAutomatic, .boost = kBoostReleaseRefused, .tip = L"V: M, still on (error 1314)"},
         {.mode = kTipFullThrottle, .boost = kBoostUndoneElsewhere, .tip = L"V: M, undone"},
         {.mode = kTipAutomatic, .program = L"x.exe", .boost = kBoostUndoneElsewhere, .tip = L"V: M, undone"},
+        {.mode = kTipFullThrottle,
+         .boost = kBoostByFallback,
+         .bestPerformanceMode = true,
+         .tip = L"V: M, on (min, no HP, best)"},
+        {.mode = kTipAutomatic, .program = L"x.exe", .boost = kBoostOnBattery, .tip = L"V: M, off: battery"},
+        {.mode = kTipAutomatic, .boost = kBoostOnBattery, .tip = L"V: M, waiting"},
+        {.mode = kTipDisabled, .boost = kBoostOnBattery, .tip = L"V: M, off"},
     };
     for (const auto& c : cases) {
-        TrayTipState state = {
-            .modeName = L"M", .mode = c.mode, .boost = c.boost, .program = c.program, .error = 1314};
+        TrayTipState state = {.modeName = L"M",
+                              .mode = c.mode,
+                              .boost = c.boost,
+                              .bestPerformanceMode = c.bestPerformanceMode,
+                              .program = c.program,
+                              .error = 1314};
         const char* const modes[] = {"Full Throttle", "Automatic", "Disabled"};
         EXPECT_EQ(std::wstring(c.tip), Tip(state))
-            << modes[c.mode] << (c.program ? " with a watched program, " : ", ") << BoostStateName(c.boost);
+            << modes[c.mode] << (c.program ? " with a watched program, " : ", ") << BoostStateName(c.boost)
+            << (c.bestPerformanceMode ? ", with Best performance mode" : "");
     }
 }
 

@@ -40,6 +40,10 @@ const Calls kNoHp = {"Enumerate(0)", "Enumerate(1)", "Enumerate(2) -> 259"};
 const Calls kDcWrittenBack = {"Enumerate(0)", "ReadDC(B)", "WriteDC(B, 0)", "GetActive", "SetActive(B)"};
 const Calls kReapply = {"Enumerate(0)", "GetActive", "SetActive(B)"};
 const Failures kGetFails = {{"GetActive", 5}}, kSetFails = {{"SetActive", 5}};
+// Windows 11's power modes (Balanced on mains, Best power efficiency on battery) made Best
+// performance, and put back.
+const Calls kModesBest = {"GetModeAC", "SetModeAC(BP)", "GetModeDC", "SetModeDC(BP)"};
+const Calls kModesBack = {"GetModeAC", "SetModeAC(BAL)", "GetModeDC", "SetModeDC(BE)"};
 
 // The stored form of an undo record.
 struct Record {
@@ -65,10 +69,23 @@ static std::string Described(const wchar_t* value) {
     return std::string(wellFormed ? "" : "malformed ") + std::to_string(r.method) +
            (balanced ? " B " : " ? ") + saved(r.savedAc) + " " + saved(r.savedDc);
 }
-// Both records: the first, and " + " the class-1 one where there is one.
+// The modes record as "modes AC DC" ("-" where none is saved).
+static std::string DescribedModes() {
+    struct {
+        DWORD version, saved;
+        GUID modes[2];
+        DWORD writer[3];
+    } r;
+    DWORD type = 0, size = sizeof(r);
+    if (!GetSettingValue(VELTRANA_UNDO_MODES_VALUE, &type, &r, &size))
+        return "";
+    auto mode = [&](int source) { return r.saved & (1u << source) ? FakeModeName(r.modes[source]) : "-"; };
+    return " + modes " + mode(0) + " " + mode(1);
+}
+// Every record: the first, and " + " the class-1 one and the modes where there are some.
 static std::string UndoRecords() {
     const std::string class1 = Described(VELTRANA_UNDO_CLASS1_VALUE);
-    return Described(VELTRANA_UNDO_VALUE) + (class1 == "none" ? "" : " + " + class1);
+    return Described(VELTRANA_UNDO_VALUE) + (class1 == "none" ? "" : " + " + class1) + DescribedModes();
 }
 static bool RestoreAtLogon() {
     wchar_t command[600] = L"";
@@ -84,6 +101,8 @@ static std::string Schemes() {
         text += ", " + name + " " + std::to_string(states.ac) + "/" + std::to_string(states.dc);
     for (const auto& [name, states] : g_fakeClass1)
         text += ", " + name + "1 " + std::to_string(states.ac) + "/" + std::to_string(states.dc);
+    if (!g_fakeModes.empty())
+        text += ", modes " + g_fakeModes["AC"] + "/" + g_fakeModes["DC"];
     return text;
 }
 static std::string State() {
@@ -101,10 +120,13 @@ class Boost : public IsolatedRegistryTest {};
 struct Case {
     const char* name;
     DWORD method = 0;
-    const char* missing = nullptr;   // a scheme this machine lacks
-    const char* active = "B";        // the scheme active at the start
-    MinimumStates class1 = {0, 0};   // Balanced's class-1 values, where {0, 0} stands for none
-    const char* userPicks = nullptr; // the scheme the user activates while boosted
+    const char* missing = nullptr;    // a scheme this machine lacks
+    const char* active = "B";         // the scheme active at the start
+    MinimumStates class1 = {0, 0};    // Balanced's class-1 values, where {0, 0} stands for none
+    const char* userPicks = nullptr;  // the scheme the user activates while boosted
+    bool modes = false;               // Windows 11's power modes
+    const char* userModeAc = nullptr; // the mode the user picks for mains while boosted
+    DWORD battery = 1;                // "Boost on battery"
     int engages = 1;
     Failures atEngage = {}, atRelease = {};
     Calls engage = {};
@@ -210,6 +232,56 @@ const Case kCases[] = {
          kReapply + Calls{"Enumerate(0)", "ReadDC1(B)", "WriteDC1(B, 20)", "GetActive", "SetActive(B)"}},
     // The second engage's release is refused, and so is finishing it: no new boost overwrites
     // the record.
+    // Windows 11's power modes, with the minimum state only.
+    {.name = "power modes with the raise",
+     .method = 1,
+     .modes = true,
+     .engage = kRead + kModesBest + Calls{"SetActive(B)"},
+     .engaged = true,
+     .release = kModesBack + kRestore},
+    {.name = "power modes with the fallback",
+     .missing = "HP",
+     .modes = true,
+     .engage = Calls{"GetActive", "SetActive(HP) -> 2"} + kNoHp + kRead + kModesBest + Calls{"SetActive(B)"},
+     .engaged = true,
+     .release = kModesBack + kRestore},
+    {.name = "the scheme switch leaves the power modes alone",
+     .modes = true,
+     .engage = kSwitch,
+     .engaged = true,
+     .release = kSwitchBack},
+    {.name = "the user's mode for mains picked while boosted stays",
+     .method = 1,
+     .modes = true,
+     .userModeAc = "BE",
+     .engage = kRead + kModesBest + Calls{"SetActive(B)"},
+     .engaged = true,
+     .release = Calls{"GetModeAC", "GetModeDC", "SetModeDC(BE)"} + kRestore},
+    {.name = "a mode refused at engage: nothing stays boosted",
+     .method = 1,
+     .modes = true,
+     .atEngage = {{"SetModeDC", 5}},
+     .engage = kRead + Calls{"GetModeAC", "SetModeAC(BP)", "GetModeDC", "SetModeDC(BP) -> 5", "GetModeAC",
+                             "SetModeAC(BAL)", "Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "ReadDC(B)",
+                             "WriteDC(B, 0)"}},
+    {.name = "a mode put back refused: its own record keeps it",
+     .method = 1,
+     .modes = true,
+     .atRelease = {{"SetModeAC", 5}},
+     .engage = kRead + kModesBest + Calls{"SetActive(B)"},
+     .engaged = true,
+     .release = Calls{"GetModeAC", "SetModeAC(BAL) -> 5", "GetModeDC", "SetModeDC(BE)"} + kRestore,
+     .left = "none + modes BAL -",
+     .replay = {"GetModeAC", "SetModeAC(BAL)"}},
+    {.name = "no boost on battery: mains only",
+     .method = 1,
+     .modes = true,
+     .battery = 0,
+     .engage = {"GetActive", "ReadAC(B)", "WriteAC(B, 100)", "ReadAC1(B) -> 2", "GetModeAC", "SetModeAC(BP)",
+                "SetActive(B)"},
+     .engaged = true,
+     .release = {"GetModeAC", "SetModeAC(BAL)", "Enumerate(0)", "ReadAC(B)", "WriteAC(B, 5)", "GetActive",
+                 "SetActive(B)"}},
     {.name = "engaged again while Windows refuses the write-back",
      .method = 1,
      .engages = 2,
@@ -229,6 +301,9 @@ TEST_F(Boost, EngageAndReleaseByEveryMethodAndFailure) {
             g_fakeSchemes.erase(c.missing);
         if (c.class1.ac)
             g_fakeClass1["B"] = c.class1;
+        if (c.modes)
+            UseFakePowerModes();
+        g_boostOnBattery = c.battery;
         g_boostMethod = c.method;
         g_fakeActiveScheme = c.active;
         // What the schemes hold at the end: the start, with the user's choices.
@@ -241,6 +316,10 @@ TEST_F(Boost, EngageAndReleaseByEveryMethodAndFailure) {
         if (c.userPicks) {
             g_fakeActiveScheme = c.userPicks;
             expected = "active " + g_fakeActiveScheme + expected.substr(expected.find(','));
+        }
+        if (c.userModeAc) {
+            g_fakeModes["AC"] = c.userModeAc;
+            expected = expected.substr(0, expected.rfind(' ') + 1) + c.userModeAc + "/BE";
         }
         g_fakePowerFailures = c.atRelease;
         ReleaseBoost();
@@ -260,6 +339,7 @@ TEST_F(Boost, EngageAndReleaseByEveryMethodAndFailure) {
         EXPECT_EQ(size_t(0), OutstandingSchemeGuids());
         EXPECT_EQ(0, StrayGuidFrees());
     }
+    g_boostOnBattery = 1;
 }
 
 static PowerFunctions s_fake; // behind the spies below

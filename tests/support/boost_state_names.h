@@ -12,8 +12,9 @@ inline const char* BoostStateName(BoostState state) {
                                          "already High Performance",
                                          "undone elsewhere",
                                          "refused",
-                                         "release refused"};
-    static_assert(sizeof(kNames) / sizeof(kNames[0]) == kBoostReleaseRefused + 1, "a name for every state");
+                                         "release refused",
+                                         "on battery"};
+    static_assert(sizeof(kNames) / sizeof(kNames[0]) == kBoostOnBattery + 1, "a name for every state");
     return kNames[state];
 }
 

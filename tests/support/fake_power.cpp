@@ -12,6 +12,7 @@ std::map<std::string, DWORD> g_fakePowerFailures;
 BOOLEAN g_fakeUserMayWriteSchemes;
 ProcessorReading g_fakeReadings[kMaxProcessors];
 LONG g_fakeReadingStatus;
+std::map<std::string, std::string> g_fakeModes;
 
 namespace {
 
@@ -145,6 +146,31 @@ LONG WINAPI PowerInformation(POWER_INFORMATION_LEVEL level, PVOID input, ULONG i
     return 0;
 }
 
+const GUID kModes[] = {
+    {0x961CC777, 0x2547, 0x4F9D, {0x81, 0x74, 0x7D, 0x86, 0x18, 0x1B, 0x8A, 0x7A}},
+    {},
+    {0xDED574B5, 0x45A0, 0x4F42, {0x87, 0x37, 0x46, 0x34, 0x5C, 0x09, 0xC2, 0x38}},
+};
+const char* const kModeNames[] = {"BE", "BAL", "BP"};
+
+template <bool ac> DWORD WINAPI GetMode(GUID* mode) {
+    const std::string source = ac ? "AC" : "DC";
+    DWORD result = Call("GetMode" + source, "");
+    for (int i = 0; result == ERROR_SUCCESS && i < 3; ++i)
+        if (g_fakeModes[source] == kModeNames[i])
+            *mode = kModes[i];
+    return result;
+}
+
+template <bool ac> DWORD WINAPI SetMode(const GUID* mode) {
+    const std::string source = ac ? "AC" : "DC";
+    const std::string name = FakeModeName(*mode);
+    DWORD result = Call("SetMode" + source, "(" + name + ")");
+    if (result == ERROR_SUCCESS)
+        g_fakeModes[source] = name;
+    return result;
+}
+
 BOOLEAN WINAPI MayWriteSchemes() {
     return g_fakeUserMayWriteSchemes;
 }
@@ -161,8 +187,17 @@ HLOCAL WINAPI CountedLocalFree(HLOCAL memory) {
 SEAM(LocalFree, CountedLocalFree);
 
 void UseFakePower() {
-    g_power = {GetActive,   SetActive, Write<true>,      Write<false>,   Read<true>,
-               Read<false>, Enumerate, PowerInformation, MayWriteSchemes};
+    g_power = {};
+    g_power.PowerGetActiveScheme = GetActive;
+    g_power.PowerSetActiveScheme = SetActive;
+    g_power.PowerWriteACValueIndex = Write<true>;
+    g_power.PowerWriteDCValueIndex = Write<false>;
+    g_power.PowerReadACValueIndex = Read<true>;
+    g_power.PowerReadDCValueIndex = Read<false>;
+    g_power.PowerEnumerate = Enumerate;
+    g_power.CallNtPowerInformation = PowerInformation;
+    g_power.CanUserWritePwrScheme = MayWriteSchemes;
+    g_fakeModes.clear();
     g_fakeActiveScheme = "B";
     g_fakeSchemes = {{"B", {5, 0}}, {"HP", {100, 100}}, {"PS", {5, 5}}};
     g_fakeClass1.clear();
@@ -174,6 +209,21 @@ void UseFakePower() {
     s_calls.clear();
     s_outstanding.clear();
     s_strayFrees = 0;
+}
+
+std::string FakeModeName(const GUID& mode) {
+    for (int i = 0; i < 3; ++i)
+        if (!memcmp(&mode, &kModes[i], sizeof(GUID)))
+            return kModeNames[i];
+    return "?";
+}
+
+void UseFakePowerModes() {
+    g_power.PowerGetUserConfiguredACPowerMode = GetMode<true>;
+    g_power.PowerGetUserConfiguredDCPowerMode = GetMode<false>;
+    g_power.PowerSetUserConfiguredACPowerMode = SetMode<true>;
+    g_power.PowerSetUserConfiguredDCPowerMode = SetMode<false>;
+    g_fakeModes = {{"AC", "BAL"}, {"DC", "BE"}};
 }
 
 GUID FakeSchemeGuid(const std::string& name) {

@@ -33,6 +33,13 @@ extern BOOLEAN g_fakeUserMayWriteSchemes;
 extern ProcessorReading g_fakeReadings[kMaxProcessors]; // what CallNtPowerInformation reports
 extern LONG g_fakeReadingStatus;                        // its NTSTATUS
 
+// Windows 11's power modes: UseFakePowerModes adds the four functions, with the user's modes by
+// power source ("AC", "DC") and by name: "BE" Best power efficiency, "BAL" Balanced, "BP" Best
+// performance. Logged as "GetModeAC", "SetModeDC(BP)"; failures by those names too.
+void UseFakePowerModes();
+extern std::map<std::string, std::string> g_fakeModes;
+std::string FakeModeName(const GUID& mode); // "?" for none of the three
+
 // A scheme's GUID by its name ("B", "HP" or "PS"); any other name gives a GUID of no scheme.
 GUID FakeSchemeGuid(const std::string& name);
 
