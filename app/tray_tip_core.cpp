@@ -138,7 +138,10 @@ size_t StatusLine(const TrayTipWords& words, const TrayTipState& state, const wc
     Decimal(state.error, number);
     const wchar_t* error[] = {number, shortenable};
     ExpandTemplate(said != kSayBoosted && shortenable ? L"%1: %2" : L"%1", error, 2, code, kLine);
-    const int way = static_cast<int>(state.boost) - kBoostBySchemeSwitch;
+    // With the power mode, the fallback's words give way to the mode's: the tip has no room for both.
+    const BoostState named =
+        state.bestPerformanceMode && state.boost == kBoostByFallback ? kBoostByMinimumState : state.boost;
+    const int way = static_cast<int>(named) - kBoostBySchemeSwitch;
     const wchar_t* how = said == kSayBoosted && way >= 0 && way < kBoostWays ? words.how[way] : nullptr;
     wchar_t withMode[kLine];
     if (how && state.bestPerformanceMode) {

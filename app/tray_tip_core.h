@@ -42,7 +42,7 @@ struct TrayTipState {
     const wchar_t* modeName = nullptr; // as the menu shows it; an "&" marking the access key is dropped
     TrayTipMode mode = kTipDisabled;
     BoostState boost = kBoostNone;
-    bool bestPerformanceMode = false;   // the boost in force includes the power mode Best performance
+    bool bestPerformanceMode = false;   // the boost includes the power mode Best performance
     const wchar_t* program = nullptr;   // Automatic: the running watched program's file name, or null
     uint32_t error = 0;                 // of a refusal
     const wchar_t* errorText = nullptr; // Windows' text for it as FormatMessage gives it, or null

@@ -78,13 +78,11 @@ static DWORD RestorePowerModes(BoostUndo* undo) {
     DWORD refused = ERROR_SUCCESS;
     for (int source = 0; source < kPowerSources; ++source) {
         const DWORD bit = 1u << source;
-        GUID now;
-        DWORD result = ERROR_SUCCESS;
+        GUID now = {};
         if (!(undo->modesSaved & bit))
             continue;
-        if (PowerModesAvailable())
-            result = GetPowerMode(source, &now);
-        if (result == ERROR_SUCCESS && PowerModesAvailable() && IsEqualGUID(now, kBestPerformanceMode))
+        DWORD result = PowerModesAvailable() ? GetPowerMode(source, &now) : ERROR_SUCCESS;
+        if (result == ERROR_SUCCESS && IsEqualGUID(now, kBestPerformanceMode))
             result = SetPowerMode(source, &undo->modes[source]);
         if (result == ERROR_SUCCESS)
             undo->modesSaved &= ~bit;
@@ -351,7 +349,8 @@ void EngageBoost() {
         EngageByMinimumState(kBoostByMinimumState);
 }
 
-static void Release() {
+void ReleaseBoost() {
+    s_wanted = false;
     if (!g_engaged) {
         // A refused release still waits: the state keeps saying so.
         if (s_pending)
@@ -372,11 +371,6 @@ static void Release() {
         SetState(kBoostReleaseRefused, result);
     }
     RefreshTrayMenu(); // up into the menu, as at engage
-}
-
-void ReleaseBoost() {
-    s_wanted = false;
-    Release();
 }
 
 void FollowPowerSource() {

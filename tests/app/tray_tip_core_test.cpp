@@ -71,7 +71,7 @@ TEST(FormatTrayTip, TheBoostsStateAsTheModeSeesIt) {
         {.mode = kTipFullThrottle,
          .boost = kBoostByFallback,
          .bestPerformanceMode = true,
-         .tip = L"V: M, on (min, no HP, best)"},
+         .tip = L"V: M, on (min, best)"},
         {.mode = kTipAutomatic, .program = L"x.exe", .boost = kBoostOnBattery, .tip = L"V: M, off: battery"},
         {.mode = kTipAutomatic, .boost = kBoostOnBattery, .tip = L"V: M, waiting"},
         {.mode = kTipDisabled, .boost = kBoostOnBattery, .tip = L"V: M, off"},

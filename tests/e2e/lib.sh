@@ -38,7 +38,7 @@ setup() {
 # The store's set-up commands keep Wine's own messages, which say why a start failed.
 set_store() { setup "$WINE" "$POWERSIM_CTL" "$@"; }
 # The store without its call counts: what the user's power settings are.
-settings_of_store() { store dump | grep -E '^(active|scheme|class1|applied|applied1|value) '; }
+settings_of_store() { store dump | grep -E '^(active|scheme|class1|applied|applied1|value|mode) '; }
 active_is() { store dump | grep -q "^active .* $1\$"; }
 
 # One check: prints "ok: NAME" or "FAILED: NAME" and returns its status.
@@ -120,7 +120,7 @@ RUN='HKCU\Software\Microsoft\Windows\CurrentVersion\Run' RUN_ONCE='HKCU\Software
 value_removed() { "$WINE" reg delete "$1" /v Veltrana /f >/dev/null 2>&1; absent "$1" /v Veltrana; }
 clear_startup_value() { setup eventually 5 value_removed "$1"; }
 startup_value() { "$WINE" reg query "$1" /v Veltrana 2>/dev/null | tr -d '\r' | sed -n 's/^ *Veltrana *REG_SZ *//p'; }
-nothing_to_undo() { [ -z "$(setting boost::undo)$(startup_value "$RUN_ONCE")" ]; }
+nothing_to_undo() { [ -z "$(setting boost::undo)$(setting boost::modes)$(startup_value "$RUN_ONCE")" ]; }
 # An undo record, and the RunOnce value that runs "-restore" of this program at the next logon.
 restore_due() {
     [ -n "$(setting boost::undo)" ] &&
@@ -220,8 +220,8 @@ VK_END=0x23 VK_UP=0x26 VK_DOWN=0x28 VK_RIGHT=0x27 VK_RETURN=0x0D VK_ESCAPE=0x1B
 # Counted from the ends of the menu, which the watch list's entries do not move.
 ADD_PROGRAM="$VK_END $VK_UP $VK_UP $VK_UP $VK_RETURN"
 SETTINGS="$VK_END $VK_UP $VK_UP $VK_RIGHT" # opens the submenu on its first item
-BORDERS="$SETTINGS $VK_DOWN $VK_DOWN $VK_RETURN"
-FREQUENCY_COLOUR="$SETTINGS $VK_DOWN $VK_DOWN $VK_DOWN $VK_DOWN $VK_RETURN"
+BORDERS="$SETTINGS $VK_DOWN $VK_DOWN $VK_DOWN $VK_RETURN"
+FREQUENCY_COLOUR="$SETTINGS $VK_DOWN $VK_DOWN $VK_DOWN $VK_DOWN $VK_DOWN $VK_RETURN"
 ENGLISH="$SETTINGS $VK_END $VK_UP $VK_UP $VK_RETURN" # separators are skipped
 CZECH="$SETTINGS $VK_END $VK_UP $VK_RETURN"
 START_WITH_WINDOWS="$SETTINGS $VK_END $VK_RETURN"

@@ -5,6 +5,7 @@
 # while the program runs, it tries again by itself. What the user chooses meanwhile stays, and so
 # does another program's switch; a switch made by Windows around sleep is answered.
 . "$(dirname "$0")/lib.sh"
+. "$(dirname "$0")/../../scripts/lib/wine.sh"
 
 engaged() { # method, machine
     local dump
@@ -159,3 +160,60 @@ check "switched back by Windows during sleep: boosted again within a second of t
     eventually 1 active_is high-performance
 exit_program
 check "and undone at the end" as_before
+
+# A Windows 11 laptop without High Performance, Balanced on mains and Best power efficiency on
+# battery: Full Throttle's fallback makes both power modes Best performance, and Exit puts them
+# back. With "Boost on battery" off, a boost waits on battery and follows the power source.
+laptop() { # "Boost on battery" (1 or 0), the power source (ac or dc)
+    prepare_balanced 0
+    set_store remove high-performance
+    set_store mode ac balanced
+    set_store mode dc best-efficiency
+    set_store source "$2"
+    set_setting battery REG_DWORD "$1"
+    before=$(settings_of_store)
+}
+modes_are() { store dump | grep -q "^mode ac=$1 dc=$2\$"; }
+unboosted() { [ "$(settings_of_store)" = "$before" ]; }
+mains_boosted() { store dump | grep -q '^scheme .* balanced ac 100 dc 0$' && modes_are best-performance best-efficiency; }
+power_status_changed() { winctl post "$PROGRAM_WINDOW" 0x218 10 0 >/dev/null; } # PBT_APMPOWERSTATUSCHANGE
+laptop 1 ac
+start_program
+winctl post "$PROGRAM_WINDOW" 273 17 0 >/dev/null
+check "a laptop: Full Throttle makes both power modes Best performance" eventually 5 modes_are best-performance best-performance
+check "the tooltip names the power mode" \
+    eventually 15 tip_reads "boosted (minimum CPU state 100 %, Best performance mode)"
+exit_program
+check "and Exit puts both back" as_before
+laptop 0 dc
+start_program
+winctl post "$PROGRAM_WINDOW" 273 17 0 >/dev/null
+check "no boost on battery: Full Throttle on battery says it waits" eventually 15 tip_reads "not boosted: on battery"
+check "and boosts nothing" unboosted
+set_store source ac
+power_status_changed
+check "on mains again: mains alone is boosted within a second" eventually 1 mains_boosted
+set_store source dc
+power_status_changed
+check "on battery again: released within a second" eventually 1 unboosted
+exit_program
+check "and nothing is left to undo" as_before
+laptop 0 ac
+set_store saver on
+start_program
+winctl post "$PROGRAM_WINDOW" 273 17 0 >/dev/null
+check "no boost on battery and Battery Saver on: Full Throttle on mains says it waits" \
+    eventually 15 tip_reads "not boosted: on battery"
+exit_program
+check "and boosted nothing" as_before
+
+# Windows 10: POWRPROF without the power mode functions. The boost is today's; no mode changes.
+setup wine_install_powrprof "$WINEPREFIX" "$E2E_PRESET" "$E2E_BUILD/powersim-no-modes/powrprof.dll"
+laptop 1 ac
+start_program
+winctl post "$PROGRAM_WINDOW" 273 17 0 >/dev/null
+raised_alone() { store dump | grep -q '^scheme .* balanced ac 100 dc 100$' && modes_are balanced best-efficiency; }
+check "without the power mode functions the fallback raises the minimum state alone" eventually 5 raised_alone
+exit_program
+check "and Exit leaves the store as before" as_before
+setup wine_install_powrprof "$WINEPREFIX" "$E2E_PRESET"

@@ -102,10 +102,11 @@ const std::tuple<const wchar_t*, DWORD*, DWORD, DWORD, unsigned long long, DWORD
     {L"color::frequency", &g_colorFrequency, 0x008080FF, REG_DWORD, 0x55667788, 4, 0x55667788},
     {L"color::active", &g_colorActive, 0xFFFFFFFF, REG_DWORD, 0x99AABBCC, 4, 0x99AABBCC},
     {L"color::shadow", &g_colorShadow, 0x20000000, REG_QWORD, 0x123456789, 8, 0x20000000}, // too long
+    {L"battery", &g_boostOnBattery, 1, REG_DWORD, 0, 4, 0},
 };
 // The variables as the program starts, before any test has changed them.
-const std::vector<DWORD> kAtStart = {g_boostMethod,    g_languageSetting, g_borders,    g_colorBorder,
-                                     g_colorFrequency, g_colorActive,     g_colorShadow};
+const std::vector<DWORD> kAtStart = {g_boostMethod,    g_languageSetting, g_borders,     g_colorBorder,
+                                     g_colorFrequency, g_colorActive,     g_colorShadow, g_boostOnBattery};
 constexpr UINT kFreshItems = 11, kFull = IDM_FULL_THROTTLE, kAuto = IDM_AUTOMATIC, kOff = IDM_DISABLED;
 
 // Every test starts from the tray menu as start-up leaves it, in English with nothing watched.
@@ -174,6 +175,31 @@ TEST_F(MenuTest, SettingsKeepTheirDefaultsWithoutTheKeyAndTakeTheLowBytesOfWhatI
     LoadSettings();
     for (const auto& [name, variable, byDefault, type, data, size, loaded] : kSettings)
         EXPECT_EQ(loaded, *variable) << name;
+}
+
+// "Boost on battery" is off only for a REG_DWORD 0: anything else keeps today's boost on battery.
+// Its item shows it, and toggles and stores it.
+TEST_F(MenuTest, BoostOnBatteryIsOffOnlyForAStoredZeroAndItsItemTogglesIt) {
+    const struct {
+        const char* name;
+        DWORD type, data, size, loaded;
+    } cases[] = {
+        {.name = "a REG_DWORD 2", .type = REG_DWORD, .data = 2, .size = 4, .loaded = 1},
+        {.name = "a REG_DWORD of 2 bytes of 0", .type = REG_DWORD, .data = 0, .size = 2, .loaded = 1},
+        {.name = "a REG_BINARY 0", .type = REG_BINARY, .data = 0, .size = 4, .loaded = 1},
+        {.name = "a REG_SZ \"0\"", .type = REG_SZ, .data = '0', .size = 4, .loaded = 1},
+        {.name = "a REG_DWORD 0", .type = REG_DWORD, .data = 0, .size = 4, .loaded = 0},
+    };
+    for (const auto& c : cases) {
+        PutSettingValue(L"battery", c.type, &c.data, c.size);
+        LoadSettings();
+        EXPECT_EQ(c.loaded, g_boostOnBattery) << c.name;
+    }
+    RefreshTrayMenu();
+    EXPECT_FALSE(IsMenuItemChecked(IDM_BOOST_ON_BATTERY)) << "off";
+    HandleMenuCommand(NULL, IDM_BOOST_ON_BATTERY);
+    EXPECT_EQ(DWORD(1), StoredDword(L"battery"));
+    EXPECT_TRUE(IsMenuItemChecked(IDM_BOOST_ON_BATTERY)) << "on";
 }
 
 // ---------------------------------------------------------------- tray menu and modes

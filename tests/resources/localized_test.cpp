@@ -57,6 +57,7 @@ TEST(LocalizedTest, EnglishAndCzechResourcesHaveTheSameShapeAndTheDesignedTexts)
         {"1/0.2", L"&Disabled", L"&Vypnuto"},
         {"1/0.6", L"Add &program\u2026", L"&Přidat program\u2026"},
         {"1/0.7", L"&Settings", L"&Nastavení"},
+        {"1/0.7.2", L"Boost on battery", L"Zrychlovat i na baterii"},
         {"1/0.10", L"Exi&t", L"Ukonči&t"},
         {"2/0.2", L"Allow full throttling", L"Povolit plný výkon"},
         {"2/0.3", L"Disable full throttling", L"Zakázat plný výkon"},
