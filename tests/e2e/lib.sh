@@ -40,6 +40,15 @@ set_store() { setup "$WINE" "$POWERSIM_CTL" "$@"; }
 # The store without its call counts: what the user's power settings are.
 settings_of_store() { store dump | grep -E '^(active|scheme|class1|applied|applied1|value|mode) '; }
 active_is() { store dump | grep -q "^active .* $1\$"; }
+# Whether the user's power settings are $before again; where not, the lines that differ go to the
+# log under the check's line.
+settings_as_before() {
+    local now
+    now=$(settings_of_store)
+    [ "$now" = "$before" ] && return 0
+    diff <(echo "$before") <(echo "$now") | sed -n 's/^[<>]/    &/p'
+    return 1
+}
 
 # One check: prints "ok: NAME" or "FAILED: NAME" and returns its status.
 check() {

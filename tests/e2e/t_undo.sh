@@ -23,7 +23,7 @@ restore() {
     [ ! -s "$PROGRAM_EXIT.window" ] || echo " window"
 }
 starts_without_key() { start_program && no_settings_key; }
-as_before() { [ "$(settings_of_store)" = "$before" ] && nothing_to_undo; }
+as_before() { settings_as_before && nothing_to_undo; }
 killed_boost_stays() { boost_and_kill "$1" && engaged "$1" && restore_due; }
 # With Start with Windows on, Windows starts the program at the next logon, which replays the
 # record: no RunOnce value is written.
@@ -70,7 +70,12 @@ for method in 0 1; do
 done
 
 # A record whose program still runs (the same user in another session) is left to it.
-left_alone() { [ "$(restore)" = 0 ] && engaged 0 && record_left; }
+left_alone() {
+    local result
+    result=$(restore)
+    [ "$result" = 0 ] || echo "    -restore: \"$result\""
+    [ "$result" = 0 ] && engaged 0 && record_left
+}
 prepare 0
 before=$(settings_of_store)
 start_program && winctl post "$PROGRAM_WINDOW" 273 17 0 >/dev/null && eventually 5 engaged 0
