@@ -16,7 +16,11 @@ void ReadTrayTipState(TrayTipState* state);
 void BuildTrayTip(const TrayTipState& state, wchar_t* tip);
 
 // From the slow pass, only while the icon can be seen: builds the text and hands it to the shell
-// when it changed.
+// when its first line changed; a change of the second, the fastest processor, only while the
+// pointer is on the icon.
 void RefreshTrayTip(HWND window);
+
+// The icon's WM_MOUSEMOVE: the pointer is on the icon, and the tip gets the clock of now.
+void OnTrayIconPointer(HWND window);
 
 #endif

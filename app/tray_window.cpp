@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "app/tray_tip.h"
 #include "app/visibility.h"
 #include "icon/cell_layout.h"
 #include "icon/palette.h"
@@ -136,6 +137,9 @@ static void OnTrayNotification(HWND window, WPARAM iconId, LPARAM event) {
     if (iconId != kTrayIconId)
         return;
     switch (event) {
+    case WM_MOUSEMOVE:
+        OnTrayIconPointer(window);
+        break;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
         s_lastButtonUpTime = GetTickCount();

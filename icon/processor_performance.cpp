@@ -166,35 +166,44 @@ bool OpenCounter() {
     return true;
 }
 
+// The formatted values' block, kept from pass to pass and grown only when PDH asks for more: a
+// pass asks PDH once.
+PDH_FMT_COUNTERVALUE_ITEM_W* s_items;
+DWORD s_itemBytes;
+
 // Reads the formatted values of one collection into `percent`; false when there are none.
 bool ReadValues(double* percent, bool* valid) {
-    DWORD bytes = 0, count = 0;
+    DWORD bytes, count;
     if (s_nodesOverlap)
         return false;
     // Without NOCAP100 PDH caps a percentage at 100, and a turbo clock would never show.
     const DWORD format = PDH_FMT_DOUBLE | PDH_FMT_NOCAP100;
-    if (static_cast<DWORD>(s_pdh.values(s_counter, format, &bytes, &count, NULL)) != PDH_MORE_DATA ||
-        bytes == 0)
-        return false;
-    PDH_FMT_COUNTERVALUE_ITEM_W* items =
-        static_cast<PDH_FMT_COUNTERVALUE_ITEM_W*>(HeapAlloc(GetProcessHeap(), 0, bytes));
-    if (!items)
-        return false;
-    bool any = false;
-    if (s_pdh.values(s_counter, format, &bytes, &count, items) == ERROR_SUCCESS) {
-        for (DWORD i = 0; i < count; ++i) {
-            uint32_t node, index, number;
-            const PDH_FMT_COUNTERVALUE& value = items[i].FmtValue;
-            if (!ParseProcessorInstance(items[i].szName, &node, &index) ||
-                !NodeProcessorNumber(s_nodes, s_nodeCount, node, index, s_ownGroup, &number) ||
-                number >= kMaxProcessors ||
-                (value.CStatus != PDH_CSTATUS_VALID_DATA && value.CStatus != PDH_CSTATUS_NEW_DATA))
-                continue;
-            percent[number] = value.doubleValue;
-            valid[number] = any = true;
-        }
+    for (;;) {
+        bytes = s_itemBytes;
+        count = 0;
+        const DWORD status = static_cast<DWORD>(s_pdh.values(s_counter, format, &bytes, &count, s_items));
+        if (status == ERROR_SUCCESS)
+            break;
+        if (status != static_cast<DWORD>(PDH_MORE_DATA) || bytes <= s_itemBytes)
+            return false;
+        HeapFree(GetProcessHeap(), 0, s_items);
+        s_items = static_cast<PDH_FMT_COUNTERVALUE_ITEM_W*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+        s_itemBytes = s_items ? bytes : 0;
+        if (!s_items)
+            return false;
     }
-    HeapFree(GetProcessHeap(), 0, items);
+    bool any = false;
+    for (DWORD i = 0; i < count; ++i) {
+        uint32_t node, index, number;
+        const PDH_FMT_COUNTERVALUE& value = s_items[i].FmtValue;
+        if (!ParseProcessorInstance(s_items[i].szName, &node, &index) ||
+            !NodeProcessorNumber(s_nodes, s_nodeCount, node, index, s_ownGroup, &number) ||
+            number >= kMaxProcessors ||
+            (value.CStatus != PDH_CSTATUS_VALID_DATA && value.CStatus != PDH_CSTATUS_NEW_DATA))
+            continue;
+        percent[number] = value.doubleValue;
+        valid[number] = any = true;
+    }
     return any;
 }
 

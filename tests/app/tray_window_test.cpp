@@ -32,6 +32,7 @@ static Log s_log;
 static DWORD s_failing; // the Shell_NotifyIconW actions that fail, as bits 1 << action
 static DWORD s_now = 100000;
 static BOOL s_rightAligned;
+static POINT s_cursor = {321, 654};
 
 static void Note(const std::string& entry) {
     for (const std::string& call : TakePowerCalls())
@@ -79,7 +80,7 @@ struct Fake {
     }
     static DWORD WINAPI Now() { return s_now; }
     static BOOL WINAPI Cursor(LPPOINT point) {
-        *point = {321, 654};
+        *point = s_cursor;
         return TRUE;
     }
     static BOOL WINAPI Parameters(UINT action, UINT param, PVOID value, UINT flags) {
@@ -415,6 +416,35 @@ TEST_F(TrayWindow, TooltipTellsTheModeTheBoostAndTheFastestProcessor) {
               tip(rows[4].arrange)); // refused: Windows' words in Czech too
     g_preferredLanguage = 0x0409;
     LoadWatchList();
+}
+
+// A new first line goes to the shell wherever the pointer is; the fastest processor's line alone
+// only while the pointer rests where the icon's WM_MOUSEMOVE found it, which sends it at once.
+TEST_F(TrayWindow, TheClockGoesOutOnlyWhileThePointerRestsOnTheIcon) {
+    Start();
+    g_processorCount = 1;
+    const std::string tip = "modify tip Veltrana: Automatic, waiting\nFastest: CPU 0, ";
+    const POINT away = {5, 5}, on = s_cursor;
+    const std::tuple<DWORD, POINT, UINT, Log> steps[] = {
+        // clock, pointer, message (0 or a command: a slow pass after it), log
+        {1200, away, 0, {tip + "1.2 GHz"}},
+        {2400, away, 0, {}},
+        {2400, on, WM_MOUSEMOVE, {tip + "2.4 GHz"}},
+        {3000, on, 0, {tip + "3.0 GHz"}},
+        {1200, away, 0, {}},
+        {1200, away, IDM_DISABLED, {"modify tip Veltrana: Disabled, not boosted\nFastest: CPU 0, 1.2 GHz"}}};
+    for (const auto& [mhz, cursor, message, log] : steps) {
+        g_powerTable[0] = {0, 3000, mhz, 3000, 0, 0};
+        s_cursor = cursor;
+        if (message == IDM_DISABLED)
+            HandleMenuCommand(s_window, message);
+        if (message == WM_MOUSEMOVE)
+            SendMessageW(s_window, WM_TRAYICON, kTrayIconId, message);
+        else
+            RefreshTrayTip(s_window);
+        EXPECT_EQ(log, TakeLog()) << mhz << " MHz, message " << message << ", pointer at " << cursor.x;
+    }
+    s_cursor = on;
 }
 
 // The power broadcasts reach the boost: a change of the active scheme outside sleep is the user's

@@ -18,6 +18,7 @@
 #include <pdhmsg.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <wchar.h>
 
 #define EXPORT __declspec(dllexport)
@@ -32,6 +33,10 @@ struct Query {
     DWORD collections;
     ULONGLONG collected;            // when the last collection was made
     double percent[kMaxProcessors]; // each processor's average over the last interval
+    // Read from the store with each collection, as the values are: a formatted read touches no
+    // registry, so a benchmark counts what the program asks for, not the store's lookups.
+    double nodeOf[kMaxProcessors]; // each processor's NUMA node
+    DWORD formatFault;             // PdhGetFormattedCounterArrayW's fault knob
 };
 
 DWORD ProcessorCount() {
@@ -56,15 +61,11 @@ void ParseList(const wchar_t* text, double* values, DWORD count, double fallback
 }
 
 // A list of numbers of the store, one per processor; `fallback` where none is given.
-void ReadList(const wchar_t* name, double* values, DWORD count, double fallback) {
+void ReadList(HKEY store, const wchar_t* name, double* values, DWORD count, double fallback) {
     wchar_t text[512] = {};
-    HKEY store;
-    if (OpenStore(&store) == ERROR_SUCCESS) {
-        DWORD size = sizeof(text) - sizeof(wchar_t);
-        if (RegQueryValueExW(store, name, NULL, NULL, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS)
-            text[0] = 0;
-        CloseStore(store);
-    }
+    DWORD size = sizeof(text) - sizeof(wchar_t);
+    if (RegQueryValueExW(store, name, NULL, NULL, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS)
+        text[0] = 0;
     ParseList(text, values, count, fallback);
 }
 
@@ -115,7 +116,8 @@ EXPORT PDH_STATUS WINAPI PdhAddEnglishCounterW(PDH_HQUERY query, LPCWSTR path, D
 
 // Counted in the store, failed calls included, like the POWRPROF functions. From the second
 // collection on, each processor's value is its average since the previous one (with jitter on,
-// 0.5 above it and 0.5 below it in turn).
+// 0.5 above it and 0.5 below it in turn). The NUMA nodes and the formatted read's fault are
+// taken now too: a change of either shows from the next collection on.
 EXPORT PDH_STATUS WINAPI PdhCollectQueryData(PDH_HQUERY query) {
     HKEY store;
     DWORD result = OpenStore(&store);
@@ -137,6 +139,8 @@ EXPORT PDH_STATUS WINAPI PdhCollectQueryData(PDH_HQUERY query) {
             for (DWORD p = 0; p < processors; ++p)
                 made->percent[p] += made->collections % 2 ? 0.5 : -0.5;
     }
+    ReadList(store, L"pdh::nodes", made->nodeOf, ProcessorCount(), 0.0);
+    made->formatFault = FaultOf(store, kPdhGetFormattedCounterArrayW);
     CloseStore(store);
     made->collected = now;
     ++made->collections;
@@ -148,15 +152,15 @@ EXPORT PDH_STATUS WINAPI PdhCollectQueryData(PDH_HQUERY query) {
 // the caller's buffer, as PDH lays them out.
 EXPORT PDH_STATUS WINAPI PdhGetFormattedCounterArrayW(PDH_HCOUNTER counter, DWORD format, LPDWORD bytes,
                                                       LPDWORD itemCount, PPDH_FMT_COUNTERVALUE_ITEM_W items) {
-    if (DWORD fault = FaultOf(NULL, kPdhGetFormattedCounterArrayW))
-        return static_cast<PDH_STATUS>(fault);
     const Query* made = static_cast<Query*>(counter);
+    if (made->formatFault)
+        return static_cast<PDH_STATUS>(made->formatFault);
     if (made->collections < 2)
         return PDH_INVALID_DATA;
     const DWORD processors = ProcessorCount();
     const double* percent = made->percent;
     double nodeOf[kMaxProcessors];
-    ReadList(L"pdh::nodes", nodeOf, processors, 0.0);
+    memcpy(nodeOf, made->nodeOf, sizeof(nodeOf));
     // Nodes 0 to 63; their processors so far, their sums, and whether each has any.
     DWORD within[64] = {}, nodes = 0;
     double sums[64] = {}, total = 0;
