@@ -88,6 +88,15 @@ void PerformanceAsClock(double percent, double highestSeen, uint32_t* current, u
     *maximum = static_cast<uint32_t>(full * 100.0 + 0.5);
 }
 
+bool FollowReading(double reading, bool valid, double* shown, bool* shownValid) {
+    const double move = reading > *shown ? reading - *shown : *shown - reading;
+    if (valid == *shownValid && (!valid || move <= kPerformanceWobble))
+        return false;
+    *shown = reading;
+    *shownValid = valid;
+    return true;
+}
+
 void RaiseHighestSeen(const double* percent, const bool* valid, const uint8_t* efficiencyClass,
                       uint32_t count, double highest[kEfficiencyClasses]) {
     for (uint32_t n = 0; n < count; ++n)

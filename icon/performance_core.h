@@ -40,6 +40,13 @@ bool NodesOverlap(const NodeProcessors* nodes, uint32_t count);
 // are clamped.
 void PerformanceAsClock(double percent, double highestSeen, uint32_t* current, uint32_t* maximum);
 
+// A counter on a real machine moves a little at every reading. The reading shown follows a new
+// one only when it moves by more than kPerformanceWobble points (less changes a cell's opacity by
+// a level or two: not worth a new icon), and at once when a reading comes or goes. Small moves
+// add up against the reading shown, so a slow drift still shows. Returns whether it changed.
+const double kPerformanceWobble = 2.0;
+bool FollowReading(double reading, bool valid, double* shown, bool* shownValid);
+
 // The highest performance seen is kept per efficiency class, so that the slower cores of a hybrid
 // processor read full at their own best: raises highest[class of processor n] to each valid
 // reading of processors 0 .. count - 1.

@@ -217,10 +217,8 @@ void SampleProcessorPerformance() {
     if (OpenCounter() && s_pdh.collect(s_query) == ERROR_SUCCESS)
         ReadValues(percent, valid);
     for (UINT i = 0; i < kMaxProcessors; ++i) {
-        if (valid[i] != s_valid[i] || (valid[i] && percent[i] != s_percent[i]))
+        if (FollowReading(percent[i], valid[i], &s_percent[i], &s_valid[i]))
             s_changed = true;
-        s_percent[i] = percent[i];
-        s_valid[i] = valid[i];
     }
     RaiseHighestSeen(percent, valid, g_processorClass, kMaxProcessors, s_highest);
 }

@@ -106,6 +106,30 @@ TEST(PerformanceAsClock, FullIntensityAtTheHighestPerformanceSeen) {
     }
 }
 
+// The reading shown moves only past the wobble, or when a reading comes or goes.
+TEST(FollowReading, SmallMovesKeepTheReadingShown) {
+    const struct {
+        const char* name;
+        double reading;
+        bool valid;
+        bool changed;
+        double shown;
+    } cases[] = {
+        {.name = "up 1", .reading = 51, .valid = true, .changed = false, .shown = 50},
+        {.name = "down 2", .reading = 48, .valid = true, .changed = false, .shown = 50},
+        {.name = "up 2.5", .reading = 52.5, .valid = true, .changed = true, .shown = 52.5},
+        {.name = "gone", .reading = 0, .valid = false, .changed = true, .shown = 0},
+        {.name = "back, within the wobble of 0", .reading = 1, .valid = true, .changed = true, .shown = 1},
+    };
+    double shown = 50;
+    bool shownValid = true;
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.changed, FollowReading(c.reading, c.valid, &shown, &shownValid)) << c.name;
+        EXPECT_EQ(c.valid, shownValid) << c.name;
+        EXPECT_EQ(c.shown, shown) << c.name;
+    }
+}
+
 // On a hybrid processor each efficiency class keeps its own highest reading, which is full for it;
 // a reading that is not valid counts for none.
 TEST(RaiseHighestSeen, EachClassKeepsItsOwnHighest) {
