@@ -7,16 +7,19 @@ PROGRAM_PID="" PROGRAM_WINDOW="" PROGRAM_EXIT=$E2E_WORK/none DIALOG="" MENU=""
 export WINEDLLOVERRIDES="powrprof,pdh=n,b;mscoree,mshtml=" WINEDEBUG=-all
 
 winctl() { "$WINE" "$WINCTL" "$@" 2>/dev/null | tr -d '\r'; }
-# The store's dump. It always prints the active scheme, so an empty answer is a dump Wine did not
-# start (see setup below), and it is asked again, twice at most.
-store() {
-    local out attempt
-    for attempt in 1 2 3; do
-        out=$("$WINE" "$POWERSIM_CTL" "$@" 2>/dev/null | tr -d '\r')
-        [ -z "$out" ] || break
+# The output of a Wine command that always prints something: right after a program ended (or was
+# ended), Wine now and then starts no program for a moment, and an empty answer would read as a
+# missing registry value or a wrong dump. Asked again until it prints, for 5 s at most.
+answer() {
+    local out end=$((${EPOCHREALTIME//[.,]/} + 5000000))
+    while out=$("$WINE" "$@" 2>/dev/null | tr -d '\r'); [ -z "$out" ]; do
+        [ "${EPOCHREALTIME//[.,]/}" -lt "$end" ] || break
+        sleep 0.1
     done
     printf '%s\n' "$out"
 }
+# The store's dump, which always prints the active scheme.
+store() { answer "$POWERSIM_CTL" "$@"; }
 
 # A set-up step (the store's power settings, the program's settings, the startup values): when
 # its command fails, the script stops at once, naming the step and what the command printed. A
@@ -108,7 +111,8 @@ stop_program() {
 trap stop_program EXIT
 
 # The program's settings: one value's data, written, or all removed.
-setting() { "$WINE" reg query 'HKCU\Software\Korvath\Veltrana' /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n { print $3 }'; }
+# reg query prints the value, or (on stdout, under Wine) that it is missing: never nothing.
+setting() { answer reg query 'HKCU\Software\Korvath\Veltrana' /v "$1" | awk -v n="$1" '$1 == n { print $3 }'; }
 stored() { [ "$(setting "$1")" = "$2" ]; }
 set_setting() { setup "$WINE" reg add 'HKCU\Software\Korvath\Veltrana' /v "$1" /t "$2" /d "$3" /f; }
 # Whether a registry key, or one of its values, is missing: reg ends with 1 and says so (on
@@ -128,7 +132,7 @@ RUN='HKCU\Software\Microsoft\Windows\CurrentVersion\Run' RUN_ONCE='HKCU\Software
 # Removes the program's value under $1 (RUN or RUN_ONCE), and checks that it is gone.
 value_removed() { "$WINE" reg delete "$1" /v Veltrana /f >/dev/null 2>&1; absent "$1" /v Veltrana; }
 clear_startup_value() { setup eventually 5 value_removed "$1"; }
-startup_value() { "$WINE" reg query "$1" /v Veltrana 2>/dev/null | tr -d '\r' | sed -n 's/^ *Veltrana *REG_SZ *//p'; }
+startup_value() { answer reg query "$1" /v Veltrana | sed -n 's/^ *Veltrana *REG_SZ *//p'; }
 nothing_to_undo() { [ -z "$(setting boost::undo)$(setting boost::modes)$(startup_value "$RUN_ONCE")" ]; }
 # An undo record, and the RunOnce value that runs "-restore" of this program at the next logon.
 restore_due() {
