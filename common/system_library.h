@@ -14,6 +14,14 @@ void RestrictDllSearchToSystem();
 // error when it is not there.
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
+// KERNEL32's processor-group functions of Windows 7 on, which the headers declare only for builds
+// that require it.
+typedef BOOL(WINAPI* LogicalProcessorInformationExFn)(LOGICAL_PROCESSOR_RELATIONSHIP relationship,
+                                                      SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* records,
+                                                      DWORD* length);
+typedef BOOL(WINAPI* ThreadGroupAffinityFn)(HANDLE thread, GROUP_AFFINITY* affinity);
+typedef DWORD(WINAPI* ActiveProcessorCountFn)(WORD group);
+
 // Finds `name` in `module` as a function of the pointer's declared type. False, with the
 // pointer null and ERROR_PROC_NOT_FOUND as the last error, when the module lacks it.
 template <typename Function> bool FindFunction(HMODULE module, const char* name, Function* function) {

@@ -23,33 +23,31 @@ static_assert(offsetof(GROUP_AFFINITY, Group) == sizeof(void*), "offset of its g
 
 namespace {
 
-// Windows 7 on; the headers declare them only for builds that require it.
-typedef BOOL(WINAPI* LogicalProcessorInformationExFn)(LOGICAL_PROCESSOR_RELATIONSHIP relationship,
-                                                      SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* records,
-                                                      DWORD* length);
-typedef BOOL(WINAPI* ThreadGroupAffinityFn)(HANDLE thread, GROUP_AFFINITY* affinity);
-
 // The efficiency class of each core (Windows 10 on; elsewhere every core has class 0). The
 // field is read at its documented offset, as older headers lack it.
 void ReadCoreClasses(UINT count, ProcessorTopology* topology) {
     HMODULE kernel = GetModuleHandleW(L"KERNEL32");
     LogicalProcessorInformationExFn query;
-    ThreadGroupAffinityFn threadAffinity;
-    GROUP_AFFINITY own = {};
     DWORD bytes = 0;
     if (!FindFunction(kernel, "GetLogicalProcessorInformationEx", &query) ||
         query(RelationProcessorCore, NULL, &bytes) || GetLastError() != ERROR_INSUFFICIENT_BUFFER)
         return;
-    if (FindFunction(kernel, "GetThreadGroupAffinity", &threadAffinity))
-        threadAffinity(GetCurrentThread(), &own);
     BYTE* records = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, bytes));
     if (records && query(RelationProcessorCore,
                          reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(records), &bytes))
-        ReadEfficiencyClasses(records, bytes, sizeof(ULONG_PTR), own.Group, count, topology);
+        ReadEfficiencyClasses(records, bytes, sizeof(ULONG_PTR), OwnProcessorGroup(), count, topology);
     HeapFree(GetProcessHeap(), 0, records);
 }
 
 } // namespace
+
+WORD OwnProcessorGroup() {
+    ThreadGroupAffinityFn threadAffinity;
+    GROUP_AFFINITY own = {};
+    if (FindFunction(GetModuleHandleW(L"KERNEL32"), "GetThreadGroupAffinity", &threadAffinity))
+        threadAffinity(GetCurrentThread(), &own);
+    return own.Group;
+}
 
 // The topology walk reads the records by the layout of this build.
 static_assert(sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION) == (sizeof(void*) == 8 ? 32 : 24),

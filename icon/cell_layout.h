@@ -18,6 +18,10 @@ extern BYTE g_processorClass[kMaxProcessors];
 
 void InitIconMetrics();
 
+// The processor group of the program's thread, whose processors the cells show (0 before
+// Windows 7).
+WORD OwnProcessorGroup();
+
 // Recomputes the processor count and the layout, and asks for a full repaint (g_forceRedraw).
 // Always true.
 bool ComputeCellLayout();

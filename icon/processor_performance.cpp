@@ -14,11 +14,7 @@ const DWORD kRetryMilliseconds = 60000;
 const ULONG kMaxNodeRecords = 64;
 
 // Windows 7 on; the headers declare them only for builds that require it.
-typedef BOOL(WINAPI* LogicalProcessorInformationExFn)(LOGICAL_PROCESSOR_RELATIONSHIP relationship,
-                                                      SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* records,
-                                                      DWORD* length);
 typedef BOOL(WINAPI* NodeProcessorMaskExFn)(USHORT node, GROUP_AFFINITY* mask);
-typedef BOOL(WINAPI* ThreadGroupAffinityFn)(HANDLE thread, GROUP_AFFINITY* affinity);
 struct ProcessorNumber { // PROCESSOR_NUMBER
     WORD group;
     BYTE number;
@@ -26,7 +22,6 @@ struct ProcessorNumber { // PROCESSOR_NUMBER
 };
 typedef BOOL(WINAPI* ProcessorNodeExFn)(ProcessorNumber* processor, USHORT* node);
 typedef WORD(WINAPI* GroupCountFn)();
-typedef DWORD(WINAPI* GroupProcessorsFn)(WORD group);
 
 struct PdhFunctions {
     decltype(&PdhOpenQueryW) open;
@@ -73,7 +68,7 @@ bool LookUpPdh() {
 void AskProcessorNodes(HMODULE kernel) {
     ProcessorNodeExFn processorNode;
     GroupCountFn groupCount;
-    GroupProcessorsFn groupProcessors;
+    ActiveProcessorCountFn groupProcessors;
     if (!FindFunction(kernel, "GetNumaProcessorNodeEx", &processorNode) ||
         !FindFunction(kernel, "GetActiveProcessorGroupCount", &groupCount) ||
         !FindFunction(kernel, "GetActiveProcessorCount", &groupProcessors))
@@ -98,13 +93,8 @@ void AskProcessorNodes(HMODULE kernel) {
 // hold every processor.
 void ReadProcessorNodes() {
     s_nodeCount = 0;
-    s_ownGroup = 0;
+    s_ownGroup = OwnProcessorGroup();
     HMODULE kernel = GetModuleHandleW(L"KERNEL32");
-    ThreadGroupAffinityFn threadAffinity;
-    GROUP_AFFINITY own;
-    if (FindFunction(kernel, "GetThreadGroupAffinity", &threadAffinity) &&
-        threadAffinity(GetCurrentThread(), &own))
-        s_ownGroup = own.Group;
 
     AskProcessorNodes(kernel);
     LogicalProcessorInformationExFn records;

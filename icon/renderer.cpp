@@ -45,8 +45,6 @@ void SortByNumber(ProcessorReading* readings, UINT count) {
 ProcessorReading* s_allReadings = g_powerTable;
 DWORD s_allRecords = kMaxProcessors;
 
-typedef DWORD(WINAPI* ActiveProcessorCountFn)(WORD group);
-
 // Windows 7 on; before it there is one group, which GetSystemInfo counts.
 DWORD InstalledProcessors() {
     ActiveProcessorCountFn count;
