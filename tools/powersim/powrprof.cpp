@@ -312,18 +312,22 @@ EXPORT DWORD WINAPI PowerSettingUnregisterNotification(PVOID registration) {
 // The real readings come from ntdll, which is what the system's POWRPROF does too; loading the
 // system's POWRPROF instead would find this module again, having the same name. The result is an
 // NTSTATUS (a LONG); a fault knob's code is returned as one. Not counted: the program calls it
-// 20 times a second. With `installed N` in the store, ProcessorInformation stands for a machine of
-// N processors: as on Windows, it wants room for a record of every one and fails with
+// 20 times a second, so the store is opened once a call, for both knobs, and without its lock.
+// With `installed N` in the store, ProcessorInformation stands for a machine of N processors: as
+// on Windows, it wants room for a record of every one and fails with
 // STATUS_BUFFER_TOO_SMALL otherwise; past the machine's own processors the records repeat theirs
 // with their own numbers. SystemBatteryState answers from the store, as the laptop it plays.
 EXPORT LONG WINAPI CallNtPowerInformation(POWER_INFORMATION_LEVEL level, PVOID input, ULONG inputLength,
                                           PVOID output, ULONG outputLength) {
-    DWORD fault = FaultOf(NULL, kCallNtPowerInformation);
+    HKEY knobs = OpenStoreToRead();
+    const DWORD fault = FaultOf(knobs, kCallNtPowerInformation); // the environment's too
+    const DWORD installed = knobs && level == ProcessorInformation ? InstalledProcessors(knobs) : 0;
+    if (knobs)
+        RegCloseKey(knobs);
     if (fault)
         return static_cast<LONG>(fault);
     if (level == SystemBatteryState)
         return BatteryState(output, outputLength);
-    const DWORD installed = level == ProcessorInformation ? InstalledProcessors(NULL) : 0;
     if (installed && outputLength / sizeof(ProcessorRecord) < installed)
         return kStatusBufferTooSmall;
     HMODULE ntdll = GetModuleHandleW(L"ntdll");

@@ -258,19 +258,27 @@ DWORD SetMissingReadCode(HKEY store, DWORD code) {
     return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
 }
 
-DWORD InstalledProcessors(HKEY store) {
-    HKEY own = NULL;
-    if (!store) {
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRoot, 0, KEY_QUERY_VALUE | kView, &own) != ERROR_SUCCESS)
-            return 0;
-        store = own;
-    }
-    DWORD count;
-    if (!ReadDwordValue(store, L"installed", &count))
-        count = 0;
+HKEY OpenStoreToRead() {
+    HKEY store;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRoot, 0, KEY_QUERY_VALUE | kView, &store) != ERROR_SUCCESS)
+        return NULL;
+    return store;
+}
+
+// A REG_DWORD of the store, which is opened for the read when null; false where there is none.
+static bool ReadKnob(HKEY store, const wchar_t* name, DWORD* value) {
+    HKEY own = store ? NULL : OpenStoreToRead();
+    if (!store && !own)
+        return false;
+    const bool read = ReadDwordValue(store ? store : own, name, value);
     if (own)
         RegCloseKey(own);
-    return count;
+    return read;
+}
+
+DWORD InstalledProcessors(HKEY store) {
+    DWORD count;
+    return ReadKnob(store, L"installed", &count) ? count : 0;
 }
 
 DWORD SetInstalledProcessors(HKEY store, DWORD count) {
@@ -413,19 +421,9 @@ DWORD FaultOf(HKEY store, PowerFunction function) {
     DWORD code = FaultFromEnvironment(function);
     if (code)
         return code;
-    HKEY own = NULL;
-    if (!store) {
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRoot, 0, KEY_QUERY_VALUE | kView, &own) != ERROR_SUCCESS)
-            return 0;
-        store = own;
-    }
     wchar_t name[64];
     FunctionValueName(L"fail::", function, name, 64);
-    if (!ReadDwordValue(store, name, &code))
-        code = 0;
-    if (own)
-        RegCloseKey(own);
-    return code;
+    return ReadKnob(store, name, &code) ? code : 0;
 }
 
 DWORD SetFault(HKEY store, PowerFunction function, DWORD code) {
@@ -586,17 +584,8 @@ DWORD SetPowerMode(HKEY store, const wchar_t* which, const GUID& mode) {
 
 // A REG_DWORD flag of the store that is on when non-zero; absent is off.
 static bool FlagOn(HKEY store, const wchar_t* name) {
-    HKEY own = NULL;
-    if (!store) {
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRoot, 0, KEY_QUERY_VALUE | kView, &own) != ERROR_SUCCESS)
-            return false;
-        store = own;
-    }
     DWORD value;
-    const bool on = ReadDwordValue(store, name, &value) && value;
-    if (own)
-        RegCloseKey(own);
-    return on;
+    return ReadKnob(store, name, &value) && value;
 }
 
 static DWORD SetFlag(HKEY store, const wchar_t* name, bool on) {

@@ -87,6 +87,9 @@ extern const GUID kThrottleMinimum1;
 // Locks the store and opens its key, writing the defaults when it has none yet.
 DWORD OpenStore(HKEY* store);
 void CloseStore(HKEY store);
+// The store's key for reading knobs, without the lock (each value is read whole); null where
+// there is no store yet. Closed with RegCloseKey.
+HKEY OpenStoreToRead();
 // Closes the process's handle of the store mutex; for DLL unload.
 void ForgetStoreMutex();
 
