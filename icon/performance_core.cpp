@@ -88,12 +88,20 @@ void PerformanceAsClock(double percent, double highestSeen, uint32_t* current, u
     *maximum = static_cast<uint32_t>(full * 100.0 + 0.5);
 }
 
-bool FollowReading(double reading, bool valid, double* shown, bool* shownValid) {
-    const double move = reading > *shown ? reading - *shown : *shown - reading;
-    if (valid == *shownValid && (!valid || move <= kPerformanceWobble))
-        return false;
-    *shown = reading;
-    *shownValid = valid;
+bool FollowReading(double reading, bool valid, ShownReading* shown) {
+    if (valid == shown->valid) {
+        if (!valid)
+            return false;
+        const double move = reading - shown->percent;
+        const int side = move > kSettleMargin ? 1 : move < -kSettleMargin ? -1 : 0;
+        shown->offPasses = side == 0 || side * shown->offPasses < 0 ? side : shown->offPasses + side;
+        if (move <= kPerformanceWobble && move >= -kPerformanceWobble && shown->offPasses < kSettlePasses &&
+            shown->offPasses > -kSettlePasses)
+            return false;
+    }
+    shown->percent = reading;
+    shown->valid = valid;
+    shown->offPasses = 0;
     return true;
 }
 

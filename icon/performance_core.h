@@ -41,11 +41,21 @@ bool NodesOverlap(const NodeProcessors* nodes, uint32_t count);
 void PerformanceAsClock(double percent, double highestSeen, uint32_t* current, uint32_t* maximum);
 
 // A counter on a real machine moves a little at every reading. The reading shown follows a new
-// one only when it moves by more than kPerformanceWobble points (less changes a cell's opacity by
-// a level or two: not worth a new icon), and at once when a reading comes or goes. Small moves
-// add up against the reading shown, so a slow drift still shows. Returns whether it changed.
+// one when it moves by more than kPerformanceWobble points (less changes a cell's opacity by a
+// level or two: not worth a new icon), and at once when a reading comes or goes. Small moves add
+// up against the reading shown, so a slow drift still shows; and readings that stay more than
+// kSettleMargin off on one side for kSettlePasses passes in a row are followed too, so a reading
+// that settles near the one shown (a collection that straddled a change) takes its place, while
+// a wobble around it does not. Returns whether the reading shown changed.
 const double kPerformanceWobble = 2.0;
-bool FollowReading(double reading, bool valid, double* shown, bool* shownValid);
+const double kSettleMargin = 0.5;
+const int kSettlePasses = 3;
+struct ShownReading {
+    double percent;
+    bool valid;
+    int offPasses; // passes in a row the reading stayed off: above (positive) or below (negative)
+};
+bool FollowReading(double reading, bool valid, ShownReading* shown);
 
 // The highest performance seen is kept per efficiency class, so that the slower cores of a hybrid
 // processor read full at their own best: raises highest[class of processor n] to each valid

@@ -44,8 +44,7 @@ uint32_t s_nodeCount;
 uint16_t s_ownGroup;
 bool s_nodesOverlap; // the instances cannot be told apart: no reading is mapped
 
-double s_percent[kMaxProcessors];
-bool s_valid[kMaxProcessors];
+ShownReading s_shown[kMaxProcessors];
 double s_highest[kEfficiencyClasses]; // by efficiency class
 bool s_changed;
 
@@ -207,7 +206,7 @@ void SampleProcessorPerformance() {
     if (OpenCounter() && s_pdh.collect(s_query) == ERROR_SUCCESS)
         ReadValues(percent, valid);
     for (UINT i = 0; i < kMaxProcessors; ++i) {
-        if (FollowReading(percent[i], valid[i], &s_percent[i], &s_valid[i]))
+        if (FollowReading(percent[i], valid[i], &s_shown[i]))
             s_changed = true;
     }
     RaiseHighestSeen(percent, valid, g_processorClass, kMaxProcessors, s_highest);
@@ -219,19 +218,19 @@ void RestartPerformanceInterval() {
 }
 
 bool ProcessorPerformance(UINT number, DWORD* current, DWORD* maximum) {
-    if (number >= kMaxProcessors || !s_valid[number])
+    if (number >= kMaxProcessors || !s_shown[number].valid)
         return false;
     uint32_t c, m;
-    PerformanceAsClock(s_percent[number], s_highest[g_processorClass[number]], &c, &m);
+    PerformanceAsClock(s_shown[number].percent, s_highest[g_processorClass[number]], &c, &m);
     *current = c;
     *maximum = m;
     return true;
 }
 
 bool ProcessorPercent(UINT number, double* percent) {
-    if (number >= kMaxProcessors || !s_valid[number])
+    if (number >= kMaxProcessors || !s_shown[number].valid)
         return false;
-    *percent = s_percent[number];
+    *percent = s_shown[number].percent;
     return true;
 }
 

@@ -106,7 +106,8 @@ TEST(PerformanceAsClock, FullIntensityAtTheHighestPerformanceSeen) {
     }
 }
 
-// The reading shown moves only past the wobble, or when a reading comes or goes.
+// The reading shown moves past the wobble, after readings stay off on one side for three passes,
+// or when a reading comes or goes; one pass after the other from 50.
 TEST(FollowReading, SmallMovesKeepTheReadingShown) {
     const struct {
         const char* name;
@@ -117,16 +118,25 @@ TEST(FollowReading, SmallMovesKeepTheReadingShown) {
     } cases[] = {
         {.name = "up 1", .reading = 51, .valid = true, .changed = false, .shown = 50},
         {.name = "down 2", .reading = 48, .valid = true, .changed = false, .shown = 50},
+        {.name = "up 1 again", .reading = 51, .valid = true, .changed = false, .shown = 50},
         {.name = "up 2.5", .reading = 52.5, .valid = true, .changed = true, .shown = 52.5},
+        {.name = "1 above, first pass", .reading = 53.5, .valid = true, .changed = false, .shown = 52.5},
+        {.name = "within the margin", .reading = 52.9, .valid = true, .changed = false, .shown = 52.5},
+        {.name = "1 above, first pass again",
+         .reading = 53.5,
+         .valid = true,
+         .changed = false,
+         .shown = 52.5},
+        {.name = "1 above, second pass", .reading = 53.5, .valid = true, .changed = false, .shown = 52.5},
+        {.name = "1 above, third pass", .reading = 53.5, .valid = true, .changed = true, .shown = 53.5},
         {.name = "gone", .reading = 0, .valid = false, .changed = true, .shown = 0},
         {.name = "back, within the wobble of 0", .reading = 1, .valid = true, .changed = true, .shown = 1},
     };
-    double shown = 50;
-    bool shownValid = true;
+    ShownReading shown = {.percent = 50, .valid = true, .offPasses = 0};
     for (const auto& c : cases) {
-        EXPECT_EQ(c.changed, FollowReading(c.reading, c.valid, &shown, &shownValid)) << c.name;
-        EXPECT_EQ(c.valid, shownValid) << c.name;
-        EXPECT_EQ(c.shown, shown) << c.name;
+        EXPECT_EQ(c.changed, FollowReading(c.reading, c.valid, &shown)) << c.name;
+        EXPECT_EQ(c.valid, shown.valid) << c.name;
+        EXPECT_EQ(c.shown, shown.percent) << c.name;
     }
 }
 
