@@ -82,13 +82,25 @@ read_file() { tr -d '\r\n' <"$1"; }
 
 # Starts the program with the given arguments in the background: sets PROGRAM_PID and
 # PROGRAM_EXIT, the file its exit code lands in (winctl run writes PROGRAM_EXIT.window when
-# the program shows its tray window).
+# the program shows its tray window). A start that fails leaves no PROGRAM_PID: ending it must
+# never end an earlier start. When Wine starts nothing (winctl gone without a process id, as
+# happens now and then right after a program ended), it is started again, three times at most.
 launch() {
-    # A name no earlier start used: an old start's files would pass for this one's.
-    PROGRAM_EXIT=$(mktemp "$E2E_WORK/exit.XXXXXX") || return 1
-    "$WINE" "$WINCTL" run "$(winpath "$PROGRAM_EXIT")" "$(winpath "$E2E_STAGE/veltrana.exe")" "$@" >/dev/null 2>&1 &
-    eventually 10 test -s "$PROGRAM_EXIT.pid" && PROGRAM_PID=$(read_file "$PROGRAM_EXIT.pid")
+    local runner attempt
+    PROGRAM_PID=
+    for attempt in 1 2 3; do
+        # A name no earlier start used: an old start's files would pass for this one's.
+        PROGRAM_EXIT=$(mktemp "$E2E_WORK/exit.XXXXXX") || return 1
+        "$WINE" "$WINCTL" run "$(winpath "$PROGRAM_EXIT")" "$(winpath "$E2E_STAGE/veltrana.exe")" "$@" >/dev/null 2>&1 &
+        runner=$!
+        eventually 10 started_or_gone "$runner"
+        [ -s "$PROGRAM_EXIT.pid" ] && PROGRAM_PID=$(read_file "$PROGRAM_EXIT.pid") && return 0
+        kill -0 "$runner" 2>/dev/null && return 1
+        echo "note: Wine started nothing (start $attempt of 3)" >&2
+    done
+    return 1
 }
+started_or_gone() { [ -s "$PROGRAM_EXIT.pid" ] || ! kill -0 "$1" 2>/dev/null; }
 # Starts it and waits for its tray window: sets PROGRAM_WINDOW too.
 start_program() {
     launch "$@" && eventually 15 test -s "$PROGRAM_EXIT.window" && PROGRAM_WINDOW=$(read_file "$PROGRAM_EXIT.window")
